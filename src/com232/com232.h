@@ -1,0 +1,28 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Tintaro developers
+//
+// Sensor link: serial port and line check, frames, transactions, and parameter files.
+#pragma once
+
+// Serial port and line check.
+void InitRS232(int port);
+void CheckComLine();
+// Status text for a port-opening result.
+const char *ComErrorText(int result);
+
+// Frames: the parameter block and the request/reply formats.
+void CopyVarsToPP();
+void CopyPPtoVars();
+void CopyDatatoVars();
+void FillTxBuf(unsigned char orderCode);
+void GetRxBufPara();
+void GetRxBufData();
+
+// Transactions.
+void SendPara();
+void GetPara();
+void GetData();
+
+// Parameter files.
+void SendParaToFile();
+void ReadParaFromFile();

@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Tintaro developers
+//
+// Panel model: panel values, live data display, evaluation-mode layout, colour teach table,
+// tolerance auto-adjust and graphs.
+#pragma once
+
+// Panel values: the nine parameter controls and the 75 table cells, to and from variables.
+void GetPanelValues();
+void SetPanelValues();
+
+// Live data display: shows the last record and appends it to the history.
+void SetPanelData();
+
+// Evaluation-mode layout and visibility.
+void InitEval();
+void DispVis();
+void ParaVis();
+void ParaInVis();
+
+// Colour teach table.
+void TeachDataTo();
+void ResetTable();
+void ApplyFromAll();
+// Draws the boundary line and three arcs per table row on a graph control.
+void ShowTeachPlot(int graph);
+
+// Tolerance auto-adjust.
+void AutoAdjust();
+
+// Graphs.
+void ShowGraph();
+void ShowGraphData2();
+void ZoomGraphData2();
+
+// Array helpers: status 0, -20003 for a count below 1, -20102 for a shift as large as count.
+int Copy1D(const double *input, int count, double *output);
+int Shift(const double *input, int count, int shift, double *output);

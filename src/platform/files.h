@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Tintaro developers
+//
+// Project directory and ASCII array files.
+#pragma once
+
+// Copies the program's own directory into `dir` (MAX_PATHNAME_LEN bytes). Returns 0.
+int GetProjectDir(char *dir);
+
+// Writes `count` elements of type `dataType` (VAL_UNSIGNED_SHORT_INTEGER or VAL_DOUBLE) as
+// ASCII, one value per line, right-aligned in `fieldWidth`. The text goes to a temporary
+// file beside the target, which then replaces the target; on failure the target is left as
+// it was. Returns 0, or a negative code.
+int ArrayToFile(const char *file, const void *array, int dataType, int count, int groups,
+                int order, int layout, int columnSeparation, int fieldWidth, int fileType,
+                int fileAction);
+
+// Reads `count` elements. Numbers may be separated by white space, commas or tabs. A missing
+// file, fewer than `count` values, a token that is not a number or a value outside the type
+// is refused with a negative code and `array` left untouched; values past `count` are
+// ignored.
+int FileToArray(const char *file, void *array, int dataType, int count, int groups, int order,
+                int layout, int fileType);
+
+enum {
+    FILE_OK = 0,
+    FILE_CANNOT_OPEN = -1,
+    FILE_TOO_FEW_VALUES = -2,
+    FILE_BAD_NUMBER = -3,
+    FILE_OUT_OF_RANGE = -4,
+    FILE_CANNOT_WRITE = -5,
+    FILE_BAD_ARGUMENT = -6,
+};

@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Tintaro developers
+//
+// Shared between the layer's own source files; never included by the program.
+#pragma once
+
+#include <QColor>
+#include <QString>
+
+class QWidget;
+
+namespace platform {
+
+// The control with that identifier on that panel, or nullptr.
+QWidget *FindCtrl(int panel, int control);
+
+// Delivers an event to the callback bound to `widget` (if any), on this thread.
+void DispatchCtrlEvent(QWidget *widget, int event, int eventData1 = 0, int eventData2 = 0);
+
+// Creates a graph-layer widget (classes "TintaroGraph", "TintaroStripChart") for the panel
+// loader; nullptr for any other class name.
+QWidget *CreateGraphWidget(const QString &className, QWidget *parent, const QString &name);
+
+// 0xRRGGBB to QColor; VAL_TRANSPARENT gives a transparent colour.
+QColor ToQColor(int rgb);
+
+// Latin-1 conversions used at every text boundary.
+QString FromLatin1(const char *text);
+
+} // namespace platform

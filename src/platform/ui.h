@@ -1,0 +1,166 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Tintaro developers
+//
+// Panels, controls, tables, pop-ups and the event loop: the run-time operations the program
+// calls, addressed by panel handle and integer control identifier. No Qt type appears here.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// ---- Events delivered to callbacks -------------------------------------------------------
+enum {
+    EVENT_COMMIT = 1,      // button pressed, value entered, ring item chosen
+    EVENT_VAL_CHANGED = 2, // switch toggled, graph cursor moved
+    EVENT_RIGHT_CLICK = 5, // right mouse button on a control
+    EVENT_CLOSE = 11       // the panel's close box (panel callback only)
+};
+
+// ---- Result codes ------------------------------------------------------------------------
+enum {
+    UIE_NO_ERROR = 0,
+    UIE_BAD_PANEL = -4,       // no panel with that handle
+    UIE_BAD_CONTROL = -5,     // no control with that identifier
+    UIE_BAD_ATTRIBUTE = -6,   // attribute code unknown or not applicable to the control
+    UIE_BAD_TYPE = -7,        // C++ type does not match the control's data type
+    UIE_OUT_OF_RANGE = -8,    // value does not fit the control's data type
+    UIE_NO_DISPLAY = -9,      // no display platform could be opened
+    UIE_FILE_NOT_FOUND = -10, // resource file missing or unreadable
+    UIE_BAD_RESOURCE = -11,   // resource file malformed, or it names a callback not registered
+    UIE_BAD_ARGUMENT = -12,
+};
+
+// ---- Attribute codes ----------------------------------------------------------------------
+enum {
+    ATTR_DIMMED = 500,           // 1 greyed and not operable, 0 normal
+    ATTR_VISIBLE = 530,          // 0 hidden, 1 shown
+    ATTR_LEFT = 531,             // pixels from the panel's left edge
+    ATTR_TOP = 532,              // pixels from the panel's top edge
+    ATTR_FRAME_COLOR = 550,      // background colour of a decoration, 0xRRGGBB
+    ATTR_ZPLANE_POSITION = 610,  // stacking: 0 in front of its siblings, 100 behind them
+    ATTR_LABEL_COLOR = 640,      // table row label colour (SetTableRowAttribute)
+    ATTR_LABEL_TEXT = 641,       // table column label text (SetTableColumnAttribute)
+    ATTR_TEXT_COLOR = 680,       // 0xRRGGBB
+    ATTR_TEXT_FONT = 682,        // font name; "AppFont" is the application's standard font
+    ATTR_TEXT_POINT_SIZE = 686,  // points
+    ATTR_TEXT_BGCOLOR = 690,     // 0xRRGGBB or VAL_TRANSPARENT
+    ATTR_POINTS_PER_SCREEN = 1171, // strip chart: x span in points; setting it empties the chart
+    ATTR_TRACE_VISIBLE = 1234,   // strip chart trace (SetTraceAttribute): 0 hidden, 1 shown
+};
+
+constexpr int VAL_TRANSPARENT = 0x1000000;
+
+// Control style for NewCtrl.
+enum { CTRL_TEXT_MSG = 160 };
+
+// Data type codes for arrays handed to plots and array files.
+enum { VAL_DOUBLE = 4, VAL_UNSIGNED_SHORT_INTEGER = 6 };
+
+// Longest path the program keeps, terminator included.
+constexpr std::size_t MAX_PATHNAME_LEN = 260;
+
+// ---- Callbacks ----------------------------------------------------------------------------
+using CtrlCallbackPtr = int (*)(int panel, int control, int event, void *callbackData,
+                                int eventData1, int eventData2);
+using PanelCallbackPtr = int (*)(int panel, int event, void *callbackData, int eventData1,
+                                 int eventData2);
+
+// One row of the program's table from callback name to function. Exactly one of ctrl and
+// panel is set.
+struct CallbackEntry {
+    const char *name;
+    CtrlCallbackPtr ctrl;
+    PanelCallbackPtr panel;
+};
+
+// Registers the table that LoadPanel binds callback names against. The table must outlive
+// every panel loaded with it. Call before LoadPanel.
+void RegisterCallbacks(const CallbackEntry *table, std::size_t count);
+
+// ---- Start and loop -----------------------------------------------------------------------
+// Hands the process arguments to the layer; call once from main before InitRTEEx.
+void SetProcessArgs(int argc, char **argv);
+
+// Creates the application object. Returns 1 on success, 0 when no display platform can be
+// opened (the reason is printed on stderr).
+int InitRTEEx(void *instance, void *reserved1, void *reserved2);
+
+// Loads panel resource `resourceId` from `file` (a bare name is looked up beside the
+// executable). Returns a positive handle or a negative UIE_ code; a callback name the
+// registered table lacks is reported on stderr and fails the load.
+int LoadPanel(int parentPanel, const char *file, int resourceId);
+int DisplayPanel(int panel);
+int DiscardPanel(int panel);
+
+// Runs the event loop until QuitUserInterface; returns the code passed to it.
+int RunUserInterface();
+// Makes RunUserInterface return once the callbacks now running have returned.
+int QuitUserInterface(int code);
+// Runs pending events once; callbacks run nested on this thread.
+int ProcessSystemEvents();
+
+// ---- Controls -----------------------------------------------------------------------------
+// Values are typed: a control declares u16, i32 or string. Reading refuses a mismatching
+// type with UIE_BAD_TYPE and writes nothing. Numeric writes accept any integer that fits the
+// control's type (UIE_OUT_OF_RANGE otherwise). Programmatic writes raise no event.
+int GetCtrlVal(int panel, int control, std::uint16_t *value);
+int GetCtrlVal(int panel, int control, std::int32_t *value);
+// Copies the text, Latin-1, truncated to size - 1 bytes and terminated.
+int GetCtrlVal(int panel, int control, char *text, std::size_t size);
+int SetCtrlVal(int panel, int control, std::int32_t value);
+int SetCtrlVal(int panel, int control, std::uint16_t value);
+int SetCtrlVal(int panel, int control, const char *text); // Latin-1
+
+int SetCtrlAttribute(int panel, int control, int attribute, int value);
+int SetCtrlAttribute(int panel, int control, int attribute, const char *value);
+int GetCtrlAttribute(int panel, int control, int attribute, int *value);
+
+// Creates a control at run time; returns its identifier or a negative code.
+int NewCtrl(int panel, int style, const char *label, int top, int left);
+// Shows an image file in a picture control; a bare name is looked up beside the executable.
+int DisplayImageFile(int panel, int control, const char *file);
+
+// ---- Tables -------------------------------------------------------------------------------
+struct Point {
+    int x; // column, from 1
+    int y; // row, from 1
+};
+Point MakePoint(int x, int y);
+int GetTableCellVal(int panel, int control, Point cell, std::uint16_t *value);
+int SetTableCellVal(int panel, int control, Point cell, std::int32_t value);
+int SetTableRowAttribute(int panel, int control, int row, int attribute, int value);
+int GetTableRowAttribute(int panel, int control, int row, int attribute, int *value);
+int SetTableColumnAttribute(int panel, int control, int column, int attribute,
+                            const char *value);
+// Copies a column label (Latin-1), truncated to size - 1 bytes and terminated.
+int GetTableColumnAttribute(int panel, int control, int column, int attribute, char *value,
+                            std::size_t size);
+
+// ---- Pop-ups ------------------------------------------------------------------------------
+// Modal message box with one button; returns when it is dismissed.
+int MessagePopup(const char *title, const char *message);
+
+// Modal file dialog. Returns 1 when a path (existing or new) was chosen and copied into
+// `pathOut` (MAX_PATHNAME_LEN bytes), 0 on cancel, negative on error.
+int FileSelectPopup(const char *defaultDirectory, const char *defaultFileName,
+                    const char *fileTypeList, const char *title, int buttonLabel,
+                    int restrictDirectory, int restrictExtension, int allowCancel,
+                    int allowMakeDirectory, char *pathOut);
+
+// Every pop-up goes through one handler. Tests install their own to script the answer and
+// record what would have been shown; an empty handler restores the real dialogs.
+struct PopupRequest {
+    enum Kind { Message, FileSelect } kind = Message;
+    std::string title;   // Latin-1 bytes as passed
+    std::string message; // Message only
+    std::string directory, defaultName, filter; // FileSelect only
+    int restrictDirectory = 0, restrictExtension = 0, allowCancel = 1, allowMakeDirectory = 0;
+};
+struct PopupAnswer {
+    int result = 1;   // what the pop-up function returns
+    std::string path; // FileSelect: the chosen path when result > 0
+};
+using PopupHandler = std::function<PopupAnswer(const PopupRequest &)>;
+void SetPopupHandler(PopupHandler handler);
