@@ -21,6 +21,11 @@ void DispatchCtrlEvent(QWidget *widget, int event, int eventData1 = 0, int event
 // loader; nullptr for any other class name.
 QWidget *CreateGraphWidget(const QString &className, QWidget *parent, const QString &name);
 
+// Graph-layer attributes (ATTR_POINTS_PER_SCREEN and any other graph-only code): returns
+// UIE_BAD_ATTRIBUTE when the widget is not a graph widget or the code is unknown to it.
+int SetGraphCtrlAttribute(QWidget *widget, int attribute, int value);
+int GetGraphCtrlAttribute(QWidget *widget, int attribute, int *value);
+
 // 0xRRGGBB to QColor; VAL_TRANSPARENT gives a transparent colour.
 QColor ToQColor(int rgb);
 
