@@ -16,9 +16,8 @@ int ArrayToFile(const char *file, const void *array, int dataType, int count, in
                 int fileAction);
 
 // Reads `count` elements. Numbers may be separated by white space, commas or tabs. A missing
-// file, fewer than `count` values, a token that is not a number or a value outside the type
-// is refused with a negative code and `array` left untouched; values past `count` are
-// ignored.
+// file, fewer or more than `count` values, a token that is not a number or a value outside
+// the type is refused with a negative code and `array` left untouched.
 int FileToArray(const char *file, void *array, int dataType, int count, int groups, int order,
                 int layout, int fileType);
 
@@ -30,4 +29,5 @@ enum {
     FILE_OUT_OF_RANGE = -4,
     FILE_CANNOT_WRITE = -5,
     FILE_BAD_ARGUMENT = -6,
+    FILE_TOO_MANY_VALUES = -7,
 };

@@ -1,0 +1,15 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Tintaro developers
+//
+// Reply wait and failure report shared by the line check and the transactions.
+#pragma once
+
+// Writes the request frame for `orderCode` (184 bytes) on `com`; returns ComWrt's result.
+int WriteRequest(unsigned char orderCode);
+
+// Busy-waits up to 2.0 s until at least `expected` bytes are waiting, then reads all that
+// are waiting (at most the reply buffer) into szReadBuf. Sets tstart, tdiff and nBytesR.
+void WaitAndReadReply(int expected);
+
+// "TIMEOUT" in the status control and the "INFO" pop-up.
+void ReportTimeout();

@@ -1,0 +1,69 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Tintaro developers
+//
+// Parameter files: the 90 words of the parameter block as an ASCII array file.
+#include <cstdio>
+
+#include "Tintarov10/Tintarov10.h"
+#include "com232/com232.h"
+#include "gui/gui.h"
+#include "platform/files.h"
+#include "platform/ui.h"
+
+namespace {
+
+int ChooseFile() {
+    return FileSelectPopup(proj_dir, "init.dat", "*.dat", "init", 0, 0, 1, 1, 1, file_name);
+}
+
+const char *ReadFailureReason(int result) {
+    switch (result) {
+    case FILE_CANNOT_OPEN:
+        return "FILE MISSING OR UNREADABLE";
+    case FILE_TOO_FEW_VALUES:
+        return "FEWER THAN 90 VALUES";
+    case FILE_TOO_MANY_VALUES:
+        return "MORE THAN 90 VALUES";
+    case FILE_BAD_NUMBER:
+        return "NOT A LIST OF NUMBERS";
+    case FILE_OUT_OF_RANGE:
+        return "VALUE OUTSIDE 0 TO 65535";
+    default:
+        return "FILE CANNOT BE READ";
+    }
+}
+
+// The operator's warning in the program's usual style, naming the file.
+void ReportFileProblem(const char *what, const char *reason) {
+    static char message[512];
+    std::snprintf(message, sizeof message, " ATTENTION! \n \n %s \n %s \n %s", what, reason,
+                  file_name);
+    MessagePopup("INFO", message);
+}
+
+} // namespace
+
+void SendParaToFile() {
+    if (ChooseFile() <= 0)
+        return;
+    GetPanelValues();
+    CopyVarsToPP();
+    if (ArrayToFile(file_name, pp.data(), VAL_UNSIGNED_SHORT_INTEGER, anzpara, 1, 0, 0, 0, 5, 1,
+                    0) < 0)
+        ReportFileProblem("PARAMETER FILE NOT SAVED", "FOLDER OR FILE NOT WRITABLE");
+}
+
+void ReadParaFromFile() {
+    if (ChooseFile() <= 0)
+        return;
+    // A refused file leaves pp, the variables and the panel (with any edits) as they were.
+    const int result =
+        FileToArray(file_name, pp.data(), VAL_UNSIGNED_SHORT_INTEGER, anzpara, 1, 0, 0, 1);
+    if (result < 0) {
+        ReportFileProblem("PARAMETER FILE NOT LOADED", ReadFailureReason(result));
+        return;
+    }
+    CopyPPtoVars();
+    SetPanelValues();
+    InitEval();
+}

@@ -1,0 +1,98 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Tintaro developers
+//
+// Opening the serial port, the line check, and the reply wait shared by all transactions.
+#include <algorithm>
+#include <cstring>
+
+#include "Tintarov10/Tintarov10.h"
+#include "com232/com232.h"
+#include "com232/link.h"
+#include "platform/serial.h"
+#include "platform/timer.h"
+#include "platform/ui.h"
+
+namespace {
+
+constexpr double kReplyTimeout = 2.0;
+constexpr int kIdentBytes = 96; // 48 words, one character in each low byte
+
+} // namespace
+
+const char *ComErrorText(int result) {
+    switch (result) {
+    case -1:
+        return "Unknown system error";
+    case -2:
+        return "Invalid port number";
+    case -3:
+        return "Port is not open";
+    case -4:
+        return "Unknown I/0 error";
+    case -6:
+        return "No serial port found";
+    case -7:
+        return "Cannot open port";
+    case -99:
+        return "Timeout";
+    default:
+        return "RS-232 error!";
+    }
+}
+
+int WriteRequest(unsigned char orderCode) {
+    FillTxBuf(orderCode);
+    return ComWrt(com, szWriteBuf, 2 * anzpara + 4);
+}
+
+void WaitAndReadReply(int expected) {
+    int waiting = 0;
+    tstart = Timer();
+    do {
+        waiting = GetInQLen(com);
+        tdiff = Timer() - tstart;
+    } while (tdiff <= kReplyTimeout && waiting < expected);
+    // A negative length is a port error: nothing is read and the reply counts as missing.
+    const int count = std::min(waiting, static_cast<int>(sizeof szReadBuf));
+    nBytesR = count > 0 ? static_cast<u16>(ComRd(com, szReadBuf, count)) : u16{0};
+}
+
+void ReportTimeout() {
+    SetCtrlVal(panel, PANEL_STATUS, "TIMEOUT");
+    MessagePopup("INFO", InfoTimeout);
+}
+
+void InitRS232(int port) {
+    poll = 0;
+    ret = static_cast<i16>(OpenComConfig(port, "", 19200, 0, 8, 1, 1024, 1024));
+    if (ret < 0) {
+        std::strncpy(szStatus, ComErrorText(ret), sizeof szStatus - 1);
+        szStatus[sizeof szStatus - 1] = '\0';
+        SetCtrlVal(panel, PANEL_STATUS, szStatus);
+        return;
+    }
+    SetComTime(port, kReplyTimeout);
+    FlushInQ(port);
+    FlushOutQ(port);
+    SetCTSMode(port, 0);
+    CheckComLine();
+}
+
+void CheckComLine() {
+    order = 7;
+    WriteRequest(static_cast<unsigned char>(order & 0xFF));
+    WaitAndReadReply(kIdentBytes);
+    if (nBytesR != kIdentBytes) {
+        ReportTimeout();
+        return;
+    }
+    char ident[kIdentBytes / 2 + 1];
+    for (int i = 0; i < kIdentBytes / 2; ++i)
+        ident[i] = szReadBuf[2 * i + 1];
+    ident[kIdentBytes / 2] = '\0';
+    SetCtrlVal(panel, PANEL_STATUS, ident);
+    // With FILE selected the sensor's RAM is read: there is no file to read from here.
+    if (target == DATFILE)
+        order = 3;
+    GetPara();
+}
