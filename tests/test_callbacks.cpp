@@ -81,7 +81,7 @@ TEST_F(Callbacks, StartValues) {
     EXPECT_EQ(target, 1);
     EXPECT_EQ(poll, 0);
     EXPECT_EQ(anzpara, 90);
-    EXPECT_EQ(sync, 85);
+    EXPECT_EQ(tintaro::sync, 85);
     EXPECT_DOUBLE_EQ(waitdel, 0.1);
     for (int i = 0; i < 4096; ++i)
         ASSERT_EQ(xramp[i] + yramp[i], 4095) << i;
@@ -167,28 +167,41 @@ TEST_F(Callbacks, MaxcolNoCheckWarnsOnlyForDirectOutputsAndMarksRows) {
 
 TEST_F(Callbacks, RightClickShowsTheHelpTextAndChangesNothing) {
     const std::pair<int, const char *> helps[] = {
-        {PANEL_COMPORT, InfoEditConnect},      {PANEL_SEND, InfoButtonSend},
-        {PANEL_GET, InfoButtonGet},            {PANEL_GO, InfoButtonGo},
-        {PANEL_STOP, InfoButtonStop},          {PANEL_SELECT_RAM, InfoSelectMEM},
-        {PANEL_SELECT_EEPROM, InfoSelectMEM},  {PANEL_SELECT_FILE, InfoSelectMEM},
-        {PANEL_PARAVISIBLE, InfoSwitchPara},   {PANEL_SOURCE, InfoSelectSource},
-        {PANEL_EVALMODE, InfoEditEvalmode},    {PANEL_MAXCOLNO, InfoEditMaxcolNo},
-        {PANEL_OUTMODE, InfoEditOutmode},      {PANEL_PMOD, InfoEditPmod},
-        {PANEL_AVERAGE, InfoEditAverage},      {PANEL_TRIGGER, InfoEditTrigger},
-        {PANEL_INTLIM, InfoEditIntlim},        {PANEL_HOLD, InfoEditHold},
-        {PANEL_X, InfoDispX},                  {PANEL_Y, InfoDispY},
-        {PANEL_INT, InfoDispINT},              {PANEL_COL, InfoDispCOL},
-        {PANEL_RED, InfoDispBars},             {PANEL_GREEN, InfoDispBars},
-        {PANEL_BLUE, InfoDispBars},            {PANEL_STATUS, InfoStatus},
-        {PANEL_GRAPHDATA1, InfoGraph},         {PANEL_POWER, InfoEditPower},
+        {PANEL_COMPORT, InfoEditConnect},
+        {PANEL_SEND, InfoButtonSend},
+        {PANEL_GET, InfoButtonGet},
+        {PANEL_GO, InfoButtonGo},
+        {PANEL_STOP, InfoButtonStop},
+        {PANEL_SELECT_RAM, InfoSelectMEM},
+        {PANEL_SELECT_EEPROM, InfoSelectMEM},
+        {PANEL_SELECT_FILE, InfoSelectMEM},
+        {PANEL_PARAVISIBLE, InfoSwitchPara},
+        {PANEL_SOURCE, InfoSelectSource},
+        {PANEL_EVALMODE, InfoEditEvalmode},
+        {PANEL_MAXCOLNO, InfoEditMaxcolNo},
+        {PANEL_OUTMODE, InfoEditOutmode},
+        {PANEL_PMOD, InfoEditPmod},
+        {PANEL_AVERAGE, InfoEditAverage},
+        {PANEL_TRIGGER, InfoEditTrigger},
+        {PANEL_INTLIM, InfoEditIntlim},
+        {PANEL_HOLD, InfoEditHold},
+        {PANEL_X, InfoDispX},
+        {PANEL_Y, InfoDispY},
+        {PANEL_INT, InfoDispINT},
+        {PANEL_COL, InfoDispCOL},
+        {PANEL_RED, InfoDispBars},
+        {PANEL_GREEN, InfoDispBars},
+        {PANEL_BLUE, InfoDispBars},
+        {PANEL_STATUS, InfoStatus},
+        {PANEL_GRAPHDATA1, InfoGraph},
+        {PANEL_POWER, InfoEditPower},
     };
     const auto values = [&] {
         std::map<int, int> v;
-        for (int c : {PANEL_COMPORT, PANEL_SOURCE, PANEL_EVALMODE, PANEL_MAXCOLNO,
-                      PANEL_OUTMODE, PANEL_PMOD, PANEL_AVERAGE, PANEL_POWER, PANEL_X})
+        for (int c : {PANEL_COMPORT, PANEL_SOURCE, PANEL_EVALMODE, PANEL_MAXCOLNO, PANEL_OUTMODE,
+                      PANEL_PMOD, PANEL_AVERAGE, PANEL_POWER, PANEL_X})
             v[c] = u16Val(c);
-        for (int c : {PANEL_SELECT_RAM, PANEL_SELECT_EEPROM, PANEL_SELECT_FILE,
-                      PANEL_PARAVISIBLE})
+        for (int c : {PANEL_SELECT_RAM, PANEL_SELECT_EEPROM, PANEL_SELECT_FILE, PANEL_PARAVISIBLE})
             v[c] = i32Val(c);
         return v;
     };
@@ -237,15 +250,14 @@ TEST_F(Callbacks, RightClickShowsTheHelpTextAndChangesNothing) {
 }
 
 TEST_F(Callbacks, ViewSwitchSwapsParameterAndTeachAreas) {
-    const int parameterArea[] = {
-        PANEL_PMOD,        PANEL_AVERAGE,     PANEL_TRIGGER,     PANEL_INTLIM,
-        PANEL_POWER,       PANEL_MAXCOLNO,    PANEL_OUTMODE,     PANEL_HOLD,
-        PANEL_EVALMODE,    PANEL_PARA_DECO_1, PANEL_PARA_DECO_2, PANEL_PARA_DECO_3,
-        PANEL_PARA_DECO_4, PANEL_PARA_DECO_5, PANEL_PARA_DECO_6, PANEL_PARA_DECO_7,
-        PANEL_PARA_DECO_8, PANEL_PARA_DECO_9};
-    const int teachArea[] = {PANEL_TABLE,      PANEL_RESETTABLE, PANEL_TEACHDATATO,
-                             PANEL_APPLYFROMALL, PANEL_ZOOM,     PANEL_AUTOADJUST,
-                             PANEL_NO,         PANEL_AUTOINC};
+    const int parameterArea[] = {PANEL_PMOD,        PANEL_AVERAGE,     PANEL_TRIGGER,
+                                 PANEL_INTLIM,      PANEL_POWER,       PANEL_MAXCOLNO,
+                                 PANEL_OUTMODE,     PANEL_HOLD,        PANEL_EVALMODE,
+                                 PANEL_PARA_DECO_1, PANEL_PARA_DECO_2, PANEL_PARA_DECO_3,
+                                 PANEL_PARA_DECO_4, PANEL_PARA_DECO_5, PANEL_PARA_DECO_6,
+                                 PANEL_PARA_DECO_7, PANEL_PARA_DECO_8, PANEL_PARA_DECO_9};
+    const int teachArea[] = {PANEL_TABLE, PANEL_RESETTABLE, PANEL_TEACHDATATO, PANEL_APPLYFROMALL,
+                             PANEL_ZOOM,  PANEL_AUTOADJUST, PANEL_NO,          PANEL_AUTOINC};
     click(PANEL_PARAVISIBLE);
     EXPECT_EQ(i32Val(PANEL_PARAVISIBLE), 0);
     for (int c : parameterArea)

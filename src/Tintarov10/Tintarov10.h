@@ -12,6 +12,10 @@
 using u16 = std::uint16_t;
 using i16 = std::int16_t;
 
+// The globals live in a namespace of their own only because POSIX declares a function
+// named sync(); the using-directive below keeps them plain globals for the program.
+namespace tintaro {
+
 // ---- Memory selector ---------------------------------------------------------------------
 extern const int RAM;     // 1
 extern const int EEPROM;  // 2
@@ -47,6 +51,9 @@ extern char proj_dir[260];
 extern char file_name[260];
 extern const std::array<double, 16> sicolarr;
 extern int textIDsoft;
+
+} // namespace tintaro
+using namespace tintaro;
 
 // ---- Help texts (Latin-1; "\xB5" is the micro sign) ---------------------------------------
 extern const char InfoEditConnect[], InfoButtonSend[], InfoButtonGet[], InfoButtonGo[],

@@ -4,6 +4,8 @@
 // The program's global state, defined once; start values are set by InitVars.
 #include "Tintarov10/Tintarov10.h"
 
+namespace tintaro {
+
 const int RAM = 1;
 const int EEPROM = 2;
 const int DATFILE = 3;
@@ -35,3 +37,5 @@ const std::array<double, 16> sicolarr = {
     0x0000FF, 0xFF0000, 0x000000, 0xFF80C0, 0x008000, 0xFFFF00, 0x808000, 0x800080,
     0x80FFFF, 0xFF0080, 0x400080, 0xFF00FF, 0x80FF00, 0x408080, 0x800000, 0xFFFFFF};
 int textIDsoft = 0;
+
+} // namespace tintaro

@@ -1,0 +1,146 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Tintaro developers
+//
+// Benchmarks: the polling loop against the in-process simulator (unpaced and at 19200-baud
+// timing), the per-record graph update, and the tolerance auto-adjust.
+#include <sys/resource.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include <QTimer>
+
+#include <benchmark/benchmark.h>
+
+#include "Tintarov10/Tintarov10.h"
+#include "com232/com232.h"
+#include "gui/gui.h"
+#include "platform/serial.h"
+#include "platform/timer.h"
+#include "platform/ui.h"
+#include "sim_device.h"
+
+namespace {
+
+double CpuSeconds() {
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    return ru.ru_utime.tv_sec + ru.ru_stime.tv_sec +
+           (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
+
+// The panel after start-up with the simulated sensor behind COM1.
+struct Rig {
+    explicit Rig(bool paced) : device(model, {}, paced) {
+        AttachComDevice(1, &device);
+        InitVars();
+        com = 1;
+        InitRS232(com);
+    }
+    ~Rig() {
+        CloseCom(1);
+        AttachComDevice(1, nullptr);
+    }
+    sensorsim::SensorModel model;
+    sensorsim::SimComDevice device;
+};
+
+// Polls until `records` data records have been shown; returns the wall time taken.
+double PollRecords(Rig &rig, long records) {
+    const long start = rig.device.link().records();
+    QTimer counter;
+    counter.setInterval(0);
+    QObject::connect(&counter, &QTimer::timeout, [&] {
+        if (rig.device.link().records() - start >= records)
+            poll = 0;
+    });
+    counter.start();
+    const double t0 = Timer();
+    GetData();
+    return Timer() - t0;
+}
+
+void BM_GetDataUnpaced(benchmark::State &state) {
+    Rig rig(false);
+    SetCtrlVal(panel, PANEL_SOURCE, u16{1}); // the strip chart replots every record
+    DispVis();
+    const long records = 2000;
+    for (auto _ : state) {
+        const double seconds = PollRecords(rig, records);
+        state.SetIterationTime(seconds);
+    }
+    state.SetItemsProcessed(state.iterations() * records);
+    state.counters["records/s"] =
+        benchmark::Counter(static_cast<double>(records), benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_GetDataUnpaced)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_GetDataAt19200Baud(benchmark::State &state) {
+    Rig rig(true);
+    SetCtrlVal(panel, PANEL_SOURCE, u16{0});
+    DispVis();
+    const long records = 50;
+    for (auto _ : state) {
+        const double cpu0 = CpuSeconds();
+        const double seconds = PollRecords(rig, records);
+        const double cpu = CpuSeconds() - cpu0;
+        state.SetIterationTime(seconds);
+        state.counters["records/s"] = records / seconds;
+        state.counters["wire limit %"] = 100.0 * (records / seconds) / (19200.0 / (10 * 198));
+        state.counters["CPU % of a core"] = 100.0 * cpu / seconds;
+    }
+}
+BENCHMARK(BM_GetDataAt19200Baud)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
+
+void BM_ShowGraphFullHistory(benchmark::State &state) {
+    InitVars();
+    for (int i = 0; i < kHistoryValues; ++i)
+        alldata[i] = (i * 37) % 4096;
+    SetCtrlVal(panel, PANEL_SOURCE, u16{1});
+    DispVis();
+    for (auto _ : state) {
+        ShowGraph();
+        ProcessSystemEvents();
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_ShowGraphFullHistory)->Unit(benchmark::kMicrosecond);
+
+void BM_AutoAdjust15Rows(benchmark::State &state) {
+    InitVars();
+    SetCtrlVal(panel, PANEL_MAXCOLNO, u16{15});
+    for (int r = 1; r <= 15; ++r) {
+        // A grid of colours, some close enough to limit each other.
+        SetTableCellVal(panel, PANEL_TABLE, MakePoint(1, r), 800 + (r % 4) * 260);
+        SetTableCellVal(panel, PANEL_TABLE, MakePoint(2, r), 700 + (r / 4) * 300);
+        SetTableCellVal(panel, PANEL_TABLE, MakePoint(4, r), 1000 + (r % 3) * 50);
+        SetTableCellVal(panel, PANEL_TABLE, MakePoint(5, r), 100);
+    }
+    for (auto _ : state)
+        AutoAdjust();
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_AutoAdjust15Rows)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char **argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    SetProcessArgs(argc, argv);
+    if (!InitRTEEx(nullptr, nullptr, nullptr))
+        return 2;
+    // Any pop-up (a time-out) is noted on stderr instead of waiting for a click.
+    SetPopupHandler([](const PopupRequest &r) {
+        std::fprintf(stderr, "pop-up: %s\n", r.title.c_str());
+        return PopupAnswer{};
+    });
+    RegisterPanelCallbacks();
+    panel = LoadPanel(0, "Tintarov10.uir", PANEL);
+    if (panel < 0)
+        return 3;
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    DiscardPanel(panel);
+    return 0;
+}
