@@ -1,0 +1,634 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Tintaro developers
+//
+// The X/Y graph and strip-chart widgets: drawing, cursor handling and coalesced repaints.
+#include "platform/graph_widgets.h"
+
+#include <QDynamicPropertyChangeEvent>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "platform/internal.h"
+#include "platform/ui.h"
+
+namespace platform {
+
+namespace {
+
+constexpr double kDefaultMax = 4095;
+constexpr int kFrameMs = 16; // one screen refresh at 60 Hz
+
+// Tick labels that stay readable in the small graphs of the panel.
+void styleAxis(QCPAxis *axis) {
+    QFont font = axis->tickLabelFont();
+    font.setPointSizeF(std::max(7.0, font.pointSizeF() - 1));
+    axis->setTickLabelFont(font);
+    axis->setLabelFont(font);
+    axis->setNumberFormat("g");
+    axis->setNumberPrecision(6);
+    axis->grid()->setPen(QPen(QColor(0xC8, 0xC8, 0xC8), 0, Qt::DotLine));
+    axis->grid()->setZeroLinePen(Qt::NoPen);
+}
+
+} // namespace
+
+// ---- CoalescedPlot -----------------------------------------------------------------------
+
+CoalescedPlot::CoalescedPlot(QWidget *parent) : QCustomPlot(parent) {
+    mTimer.setSingleShot(true);
+    mTimer.setInterval(kFrameMs);
+    connect(&mTimer, &QTimer::timeout, this, &CoalescedPlot::flush);
+    // Whoever triggers a replot (our timer, a resize), it draws the current state.
+    connect(this, &QCustomPlot::beforeReplot, this, [this] { prepareReplot(); });
+    setAutoAddPlottableToLegend(false);
+    layer("overlay")->setMode(QCPLayer::lmBuffered);
+}
+
+void CoalescedPlot::scheduleReplot(bool cursorOnly) {
+    if (cursorOnly)
+        mCursorDirty = true;
+    else
+        mFullDirty = true;
+    if (!mTimer.isActive())
+        mTimer.start();
+}
+
+void CoalescedPlot::showEvent(QShowEvent *event) {
+    QCustomPlot::showEvent(event);
+    // Changes made while hidden were kept back; draw them now.
+    if (mFullDirty || mCursorDirty)
+        mTimer.start();
+}
+
+void CoalescedPlot::flush() {
+    if (!isVisible())
+        return; // nothing to see; showEvent catches up
+    if (mFullDirty)
+        replot(rpQueuedRefresh);
+    else if (mCursorDirty)
+        layer("overlay")->replot(); // only the cursor moved: redraw its own layer
+    mFullDirty = mCursorDirty = false;
+    ++mReplots;
+}
+
+// ---- TintaroGraph ------------------------------------------------------------------------
+
+TintaroGraph::TintaroGraph(QWidget *parent) : CoalescedPlot(parent) {
+    setFocusPolicy(Qt::StrongFocus);
+    xAxis->setRange(0, kDefaultMax);
+    yAxis->setRange(0, kDefaultMax);
+    styleAxis(xAxis);
+    styleAxis(yAxis);
+    axisRect()->setupFullAxesBox(false); // frame on all four sides, ticks only left and bottom
+    xAxis2->setTicks(false);
+    yAxis2->setTicks(false);
+    xAxis2->setTickLabels(false);
+    yAxis2->setTickLabels(false);
+
+    mCrosshair = new QCPItemTracer(this);
+    mMarker = new QCPItemTracer(this);
+    for (QCPItemTracer *t : {mCrosshair, mMarker}) {
+        t->setLayer("overlay");
+        t->setClipToAxisRect(true);
+        t->setClipAxisRect(axisRect());
+        t->position->setType(QCPItemPosition::ptPlotCoords);
+        t->position->setAxes(xAxis, yAxis);
+        t->setBrush(Qt::NoBrush);
+    }
+    mCrosshair->setStyle(QCPItemTracer::tsCrosshair);
+    mMarker->setStyle(QCPItemTracer::tsCircle);
+    mMarker->setSize(9);
+    updateCursorLook();
+    updateCursorItems();
+}
+
+int TintaroGraph::addLine(const QVector<double> &x, const QVector<double> &y, int color) {
+    const int n = static_cast<int>(std::min(x.size(), y.size()));
+    auto *curve = new QCPCurve(xAxis, yAxis);
+    curve->setPen(QPen(ToQColor(color), 1));
+    curve->setLineStyle(QCPCurve::lsLine);
+    curve->setScatterStyle(QCPScatterStyle::ssNone);
+    // A parametric curve keeps the points in the order given (t = index).
+    QVector<QCPCurveData> data;
+    data.reserve(n);
+    for (int i = 0; i < n; ++i)
+        data.append(QCPCurveData(i, x[i], y[i]));
+    curve->data()->set(data, true);
+
+    Plot p;
+    p.handle = newHandle();
+    p.curve = curve;
+    p.info.kind = PlotInfo::Line;
+    p.info.color = color;
+    p.info.points = n;
+    if (n > 0) {
+        p.info.x1 = x[0];
+        p.info.y1 = y[0];
+        p.info.x2 = x[n - 1];
+        p.info.y2 = y[n - 1];
+    }
+    mPlots.push_back(p);
+    scheduleReplot();
+    return p.handle;
+}
+
+int TintaroGraph::addEllipse(double x1, double y1, double x2, double y2, int lineColor,
+                             int fillColor) {
+    auto *ellipse = new QCPItemEllipse(this);
+    ellipse->setClipToAxisRect(true);
+    ellipse->setClipAxisRect(axisRect());
+    for (QCPItemPosition *pos : {ellipse->topLeft, ellipse->bottomRight}) {
+        pos->setType(QCPItemPosition::ptPlotCoords);
+        pos->setAxes(xAxis, yAxis);
+    }
+    // The item normalises the rectangle, so the corners may come in any order.
+    ellipse->topLeft->setCoords(x1, y1);
+    ellipse->bottomRight->setCoords(x2, y2);
+    ellipse->setPen(QPen(ToQColor(lineColor), 1));
+    ellipse->setSelectedPen(ellipse->pen());
+    ellipse->setBrush(fillColor == VAL_TRANSPARENT ? QBrush(Qt::NoBrush)
+                                                   : QBrush(ToQColor(fillColor)));
+
+    Plot p;
+    p.handle = newHandle();
+    p.ellipse = ellipse;
+    p.info.kind = PlotInfo::Arc;
+    p.info.color = lineColor;
+    p.info.x1 = x1;
+    p.info.y1 = y1;
+    p.info.x2 = x2;
+    p.info.y2 = y2;
+    mPlots.push_back(p);
+    scheduleReplot();
+    return p.handle;
+}
+
+int TintaroGraph::newHandle() {
+    // Handles wrap only after two thousand million plots; a handle still in use is skipped.
+    for (;;) {
+        const int h = mNextHandle;
+        mNextHandle = h == std::numeric_limits<int>::max() ? 1 : h + 1;
+        if (std::none_of(mPlots.begin(), mPlots.end(),
+                         [h](const Plot &p) { return p.handle == h; }))
+            return h;
+    }
+}
+
+bool TintaroGraph::deletePlot(int handle) {
+    auto it = std::find_if(mPlots.begin(), mPlots.end(),
+                           [handle](const Plot &p) { return p.handle == handle; });
+    if (it == mPlots.end())
+        return false;
+    if (it->curve)
+        removePlottable(it->curve);
+    if (it->ellipse)
+        removeItem(it->ellipse);
+    mPlots.erase(it);
+    scheduleReplot();
+    return true;
+}
+
+void TintaroGraph::deleteAllPlots() {
+    for (const Plot &p : mPlots) {
+        if (p.curve)
+            removePlottable(p.curve);
+        if (p.ellipse)
+            removeItem(p.ellipse);
+    }
+    mPlots.clear();
+    scheduleReplot();
+}
+
+bool TintaroGraph::plotInfo(int index, PlotInfo *info) const {
+    if (index < 0 || index >= plotCount() || !info)
+        return false;
+    *info = mPlots[static_cast<size_t>(index)].info;
+    return true;
+}
+
+bool TintaroGraph::setScaling(int axis, int mode, double min, double max) {
+    QCPAxis *a = axis == VAL_XAXIS ? xAxis : axis == VAL_LEFT_YAXIS ? yAxis : nullptr;
+    if (!a)
+        return false;
+    bool &autoFlag = axis == VAL_XAXIS ? mAutoX : mAutoY;
+    if (mode == VAL_MANUAL) {
+        if (!std::isfinite(min) || !std::isfinite(max) || !(min < max))
+            return false;
+        autoFlag = false;
+        a->setRange(min, max);
+    } else if (mode == VAL_AUTOSCALE) {
+        autoFlag = true;
+        applyAutoscale();
+    } else {
+        return false;
+    }
+    scheduleReplot();
+    return true;
+}
+
+bool TintaroGraph::scaling(int axis, int *mode, double *min, double *max) {
+    QCPAxis *a = axis == VAL_XAXIS ? xAxis : axis == VAL_LEFT_YAXIS ? yAxis : nullptr;
+    if (!a)
+        return false;
+    applyAutoscale();
+    const bool autoFlag = axis == VAL_XAXIS ? mAutoX : mAutoY;
+    if (mode)
+        *mode = autoFlag ? VAL_AUTOSCALE : VAL_MANUAL;
+    if (min)
+        *min = a->range().lower;
+    if (max)
+        *max = a->range().upper;
+    return true;
+}
+
+void TintaroGraph::applyAutoscale() {
+    if (!mAutoX && !mAutoY)
+        return;
+    bool any = false;
+    QCPRange xr, yr;
+    auto unite = [&any, &xr, &yr](const QCPRange &kx, const QCPRange &ky) {
+        if (!any) {
+            xr = kx;
+            yr = ky;
+            any = true;
+        } else {
+            xr.expand(kx);
+            yr.expand(ky);
+        }
+    };
+    for (const Plot &p : mPlots) {
+        if (p.curve) {
+            bool fx = false, fy = false;
+            const QCPRange kx = p.curve->getKeyRange(fx);
+            const QCPRange ky = p.curve->getValueRange(fy);
+            if (fx && fy)
+                unite(kx, ky);
+        } else {
+            unite(QCPRange(std::min(p.info.x1, p.info.x2), std::max(p.info.x1, p.info.x2)),
+                  QCPRange(std::min(p.info.y1, p.info.y2), std::max(p.info.y1, p.info.y2)));
+        }
+    }
+    if (!any)
+        return; // nothing to fit: keep the current view
+    auto widen = [](QCPRange r) {
+        if (r.size() <= 0) {
+            r.lower -= 1;
+            r.upper += 1;
+        }
+        return r;
+    };
+    if (mAutoX)
+        xAxis->setRange(widen(xr));
+    if (mAutoY)
+        yAxis->setRange(widen(yr));
+}
+
+void TintaroGraph::prepareReplot() {
+    applyAutoscale();
+}
+
+void TintaroGraph::setCursorPos(double x, double y) {
+    mCursorX = x;
+    mCursorY = y;
+    updateCursorItems();
+    scheduleReplot(true);
+}
+
+void TintaroGraph::updateCursorItems() {
+    mCrosshair->position->setCoords(mCursorX, mCursorY);
+    mMarker->position->setCoords(mCursorX, mCursorY);
+}
+
+void TintaroGraph::updateCursorLook() {
+    // With the keyboard focus the cursor turns blue: the arrow keys now move it.
+    const QColor c = hasFocus() ? QColor(0x00, 0x50, 0xC0) : QColor(0x30, 0x30, 0x30);
+    mCrosshair->setPen(QPen(c, 0, Qt::DashLine));
+    mMarker->setPen(QPen(c, 1.5));
+}
+
+void TintaroGraph::applyProperty(const QByteArray &name) {
+    const QVariant v = property(name.constData());
+    if (!v.isValid())
+        return;
+    if (name == "xMin")
+        xAxis->setRangeLower(v.toDouble());
+    else if (name == "xMax")
+        xAxis->setRangeUpper(v.toDouble());
+    else if (name == "yMin")
+        yAxis->setRangeLower(v.toDouble());
+    else if (name == "yMax")
+        yAxis->setRangeUpper(v.toDouble());
+    else if (name == "xLabel")
+        xAxis->setLabel(v.toString());
+    else if (name == "yLabel")
+        yAxis->setLabel(v.toString());
+    else
+        return;
+    scheduleReplot();
+}
+
+bool TintaroGraph::event(QEvent *event) {
+    if (event->type() == QEvent::DynamicPropertyChange)
+        applyProperty(static_cast<QDynamicPropertyChangeEvent *>(event)->propertyName());
+    return CoalescedPlot::event(event);
+}
+
+void TintaroGraph::moveCursorToPixel(const QPointF &pos) {
+    const QCPRange xr = xAxis->range();
+    const QCPRange yr = yAxis->range();
+    setCursorPos(std::clamp(xAxis->pixelToCoord(pos.x()), xr.lower, xr.upper),
+                 std::clamp(yAxis->pixelToCoord(pos.y()), yr.lower, yr.upper));
+}
+
+bool TintaroGraph::report(bool commit) {
+    QPointer<TintaroGraph> self(this);
+    DispatchCtrlEvent(this, commit ? EVENT_COMMIT : EVENT_VAL_CHANGED);
+    return !self.isNull();
+}
+
+void TintaroGraph::mousePressEvent(QMouseEvent *event) {
+    // Only the left button inside the plot area moves the cursor; everything else (the right
+    // button in particular) keeps its ordinary path.
+    if (event->button() == Qt::LeftButton &&
+        axisRect()->rect().contains(event->position().toPoint())) {
+        mDragging = true;
+        event->accept();
+        moveCursorToPixel(event->position());
+        report(false);
+        return;
+    }
+    CoalescedPlot::mousePressEvent(event);
+}
+
+void TintaroGraph::mouseMoveEvent(QMouseEvent *event) {
+    if (mDragging && (event->buttons() & Qt::LeftButton)) {
+        event->accept();
+        const double ox = mCursorX, oy = mCursorY;
+        moveCursorToPixel(event->position());
+        if (ox != mCursorX || oy != mCursorY)
+            report(false);
+        return;
+    }
+    CoalescedPlot::mouseMoveEvent(event);
+}
+
+void TintaroGraph::mouseReleaseEvent(QMouseEvent *event) {
+    if (mDragging && event->button() == Qt::LeftButton) {
+        mDragging = false;
+        event->accept();
+        const double ox = mCursorX, oy = mCursorY;
+        moveCursorToPixel(event->position());
+        if ((ox != mCursorX || oy != mCursorY) && !report(false))
+            return;
+        report(true);
+        return;
+    }
+    CoalescedPlot::mouseReleaseEvent(event);
+}
+
+void TintaroGraph::keyPressEvent(QKeyEvent *event) {
+    const int key = event->key();
+    if (key != Qt::Key_Left && key != Qt::Key_Right && key != Qt::Key_Up && key != Qt::Key_Down) {
+        CoalescedPlot::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    const double div = (event->modifiers() & Qt::ShiftModifier) ? 10.0 : 100.0;
+    const QCPRange xr = xAxis->range();
+    const QCPRange yr = yAxis->range();
+    double x = mCursorX, y = mCursorY;
+    if (key == Qt::Key_Left)
+        x -= xr.size() / div;
+    else if (key == Qt::Key_Right)
+        x += xr.size() / div;
+    else if (key == Qt::Key_Up)
+        y += yr.size() / div;
+    else
+        y -= yr.size() / div;
+    setCursorPos(std::clamp(x, xr.lower, xr.upper), std::clamp(y, yr.lower, yr.upper));
+    if (report(false))
+        report(true);
+}
+
+void TintaroGraph::focusInEvent(QFocusEvent *event) {
+    CoalescedPlot::focusInEvent(event);
+    updateCursorLook();
+    scheduleReplot(true);
+}
+
+void TintaroGraph::focusOutEvent(QFocusEvent *event) {
+    CoalescedPlot::focusOutEvent(event);
+    mDragging = false;
+    updateCursorLook();
+    scheduleReplot(true);
+}
+
+// ---- TintaroStripChart -------------------------------------------------------------------
+
+namespace {
+
+struct TraceLook {
+    QColor color;
+    Qt::PenStyle style;
+};
+
+// Colours chosen to read well on white; the limits are dashed so they never pass for signals.
+TraceLook lookFor(const QString &name, int index) {
+    const QString n = name.trimmed().toUpper();
+    if (n == "RED")
+        return {QColor(0xD0, 0x00, 0x00), Qt::SolidLine};
+    if (n == "GREEN")
+        return {QColor(0x00, 0x9A, 0x00), Qt::SolidLine};
+    if (n == "BLUE")
+        return {QColor(0x00, 0x30, 0xE0), Qt::SolidLine};
+    if (n == "INT")
+        return {QColor(0x20, 0x20, 0x20), Qt::SolidLine};
+    if (n == "C-NO")
+        return {QColor(0x80, 0x00, 0xA0), Qt::SolidLine};
+    if (n == "UL")
+        return {QColor(0xFF, 0x80, 0x00), Qt::DashLine};
+    if (n == "LL")
+        return {QColor(0x8B, 0x45, 0x13), Qt::DashLine};
+    static const QColor palette[] = {QColor(0x00, 0x80, 0x80), QColor(0xA0, 0x60, 0x00),
+                                     QColor(0x60, 0x60, 0xA0), QColor(0xC0, 0x00, 0x80)};
+    return {palette[index % 4], Qt::SolidLine};
+}
+
+const char *const kDefaultTraceNames = "RED,GREEN,BLUE,INT,C-No,UL,LL";
+
+} // namespace
+
+TintaroStripChart::TintaroStripChart(QWidget *parent) : CoalescedPlot(parent) {
+    styleAxis(xAxis);
+    styleAxis(yAxis);
+    styleAxis(yAxis2);
+    yAxis->setRange(0, mYMax);
+    yAxis2->setRange(0, 255); // colour numbers: 0..14, 255 for none
+    yAxis2->grid()->setVisible(false);
+
+    // The legend sits in its own row above the plot, one entry per visible trace.
+    axisRect()->insetLayout()->take(legend);
+    plotLayout()->insertRow(0);
+    plotLayout()->addElement(0, 0, legend);
+    plotLayout()->setRowStretchFactor(0, 0.001);
+    legend->setFillOrder(QCPLegend::foColumnsFirst);
+    legend->setBorderPen(Qt::NoPen);
+    legend->setBrush(Qt::NoBrush);
+    legend->setFont(xAxis->tickLabelFont());
+    legend->setMargins(QMargins(2, 0, 2, 0));
+    legend->setVisible(true);
+
+    rebuildTraces();
+}
+
+void TintaroStripChart::rebuildTraces() {
+    clearGraphs();
+    mTraces.clear();
+    const QVariant countProp = property("traces");
+    const int count = std::clamp(countProp.isValid() ? countProp.toInt() : 7, 1, 64);
+    const QVariant namesProp = property("traceNames");
+    const QStringList names =
+        (namesProp.isValid() ? namesProp.toString() : QString(kDefaultTraceNames)).split(',');
+    const QVariant rightProp = property("rightTrace");
+    mRightTrace = rightProp.isValid() ? rightProp.toInt() : 5;
+
+    for (int i = 0; i < count; ++i) {
+        Trace t;
+        t.name = i < names.size() ? names[i].trimmed() : QString("Trace %1").arg(i + 1);
+        const bool right = i + 1 == mRightTrace;
+        t.graph = addGraph(xAxis, right ? yAxis2 : yAxis);
+        t.graph->setName(t.name);
+        const TraceLook look = lookFor(t.name, i);
+        t.graph->setPen(QPen(look.color, look.style == Qt::SolidLine ? 1.5 : 1.2, look.style));
+        t.graph->setLineStyle(QCPGraph::lsLine);
+        if (right)
+            yAxis2->setTickLabelColor(look.color);
+        t.dirty = true;
+        mTraces.push_back(t);
+    }
+    applyXRange();
+    rebuildLegend();
+    scheduleReplot();
+}
+
+void TintaroStripChart::rebuildLegend() {
+    legend->clearItems();
+    bool rightShown = false;
+    for (size_t i = 0; i < mTraces.size(); ++i) {
+        mTraces[i].graph->setVisible(mTraces[i].visible);
+        if (mTraces[i].visible) {
+            mTraces[i].graph->addToLegend();
+            if (static_cast<int>(i) + 1 == mRightTrace)
+                rightShown = true;
+        }
+    }
+    // The right-hand scale only while the trace that uses it is shown.
+    yAxis2->setVisible(rightShown);
+}
+
+void TintaroStripChart::applyXRange() {
+    xAxis->setRange(0, std::max(1, mPointsPerScreen - 1));
+}
+
+bool TintaroStripChart::setPointsPerScreen(int points) {
+    if (points < 1)
+        return false;
+    mPointsPerScreen = points;
+    for (Trace &t : mTraces) {
+        t.values.clear();
+        t.dirty = true;
+    }
+    applyXRange();
+    scheduleReplot();
+    return true;
+}
+
+void TintaroStripChart::append(const double *values, int count) {
+    const int n = traceCount();
+    if (n == 0 || count <= 0)
+        return;
+    for (int k = 0; k < count; ++k)
+        mTraces[static_cast<size_t>(k % n)].values.append(values[k]);
+    for (Trace &t : mTraces) {
+        const int excess = static_cast<int>(t.values.size()) - mPointsPerScreen;
+        if (excess > 0)
+            t.values.remove(0, excess); // the oldest drop out at the left
+        t.dirty = true;
+    }
+    scheduleReplot();
+}
+
+bool TintaroStripChart::setTraceVisible(int trace, bool visible) {
+    if (trace < 1 || trace > traceCount())
+        return false;
+    mTraces[static_cast<size_t>(trace - 1)].visible = visible;
+    rebuildLegend();
+    scheduleReplot();
+    return true;
+}
+
+bool TintaroStripChart::traceVisible(int trace, bool *visible) const {
+    if (trace < 1 || trace > traceCount() || !visible)
+        return false;
+    *visible = mTraces[static_cast<size_t>(trace - 1)].visible;
+    return true;
+}
+
+QVector<double> TintaroStripChart::traceValues(int trace) const {
+    if (trace < 1 || trace > traceCount())
+        return {};
+    return mTraces[static_cast<size_t>(trace - 1)].values;
+}
+
+QString TintaroStripChart::traceName(int trace) const {
+    if (trace < 1 || trace > traceCount())
+        return {};
+    return mTraces[static_cast<size_t>(trace - 1)].name;
+}
+
+void TintaroStripChart::prepareReplot() {
+    double lo = 0, hi = mYMax;
+    for (size_t i = 0; i < mTraces.size(); ++i) {
+        Trace &t = mTraces[i];
+        if (t.dirty) {
+            QVector<QCPGraphData> data;
+            data.reserve(t.values.size());
+            for (int k = 0; k < t.values.size(); ++k)
+                data.append(QCPGraphData(k, t.values[k]));
+            t.graph->data()->set(data, true);
+            t.dirty = false;
+        }
+        // Values beyond the left scale widen it rather than vanish off the chart.
+        if (t.visible && static_cast<int>(i) + 1 != mRightTrace) {
+            for (double v : t.values) {
+                if (std::isfinite(v)) {
+                    lo = std::min(lo, v);
+                    hi = std::max(hi, v);
+                }
+            }
+        }
+    }
+    yAxis->setRange(lo, hi);
+}
+
+bool TintaroStripChart::event(QEvent *event) {
+    if (event->type() == QEvent::DynamicPropertyChange) {
+        const QByteArray name = static_cast<QDynamicPropertyChangeEvent *>(event)->propertyName();
+        if (name == "traces" || name == "traceNames" || name == "rightTrace") {
+            rebuildTraces();
+        } else if (name == "yMax") {
+            mYMax = property("yMax").toDouble();
+            scheduleReplot();
+        } else if (name == "pointsPerScreen") {
+            setPointsPerScreen(property("pointsPerScreen").toInt());
+        }
+    }
+    return CoalescedPlot::event(event);
+}
+
+} // namespace platform

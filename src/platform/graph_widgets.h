@@ -1,0 +1,150 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Tintaro developers
+//
+// The graph widgets behind graph.h: an X/Y graph with one cursor and a multi-trace strip chart.
+#pragma once
+
+#include <QPointer>
+#include <QTimer>
+#include <QVector>
+
+#include <qcustomplot.h>
+
+#include <vector>
+
+#include "platform/graph.h"
+
+namespace platform {
+
+// Both widgets coalesce repaints: data change at once, the screen follows at most once a frame.
+class CoalescedPlot : public QCustomPlot {
+    Q_OBJECT
+public:
+    explicit CoalescedPlot(QWidget *parent);
+    // Number of replots actually performed (for checks that calls do not repaint each time).
+    int replotCount() const { return mReplots; }
+
+protected:
+    // Asks for a full replot (data, plots or axes changed) or only the cursor layer.
+    void scheduleReplot(bool cursorOnly = false);
+    // Brings the drawn objects up to date with the stored state just before a replot.
+    virtual void prepareReplot() {}
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void flush();
+
+    QTimer mTimer;
+    bool mFullDirty = false;
+    bool mCursorDirty = false;
+    int mReplots = 0;
+};
+
+// X/Y graph: lines and ellipse outlines in plot coordinates, and cursor 1 as a crosshair that
+// the operator moves with the mouse or the arrow keys.
+class TintaroGraph : public CoalescedPlot {
+    Q_OBJECT
+public:
+    explicit TintaroGraph(QWidget *parent = nullptr);
+
+    // Adds a line through the points in their given order; returns the new plot handle.
+    int addLine(const QVector<double> &x, const QVector<double> &y, int color);
+    // Adds an ellipse outline inside the rectangle (x1, y1)-(x2, y2); returns the handle.
+    int addEllipse(double x1, double y1, double x2, double y2, int lineColor, int fillColor);
+    // Deletes one plot; false when the handle is unknown.
+    bool deletePlot(int handle);
+    void deleteAllPlots();
+    int plotCount() const { return static_cast<int>(mPlots.size()); }
+    bool plotInfo(int index, PlotInfo *info) const;
+
+    // axis: VAL_XAXIS or VAL_LEFT_YAXIS; false for an unknown axis, mode or an empty range.
+    bool setScaling(int axis, int mode, double min, double max);
+    bool scaling(int axis, int *mode, double *min, double *max);
+
+    void setCursorPos(double x, double y);
+    double cursorX() const { return mCursorX; }
+    double cursorY() const { return mCursorY; }
+
+protected:
+    bool event(QEvent *event) override;
+    void prepareReplot() override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+
+private:
+    struct Plot {
+        int handle = 0;
+        PlotInfo info;
+        QCPCurve *curve = nullptr;
+        QCPItemEllipse *ellipse = nullptr;
+    };
+
+    int newHandle();
+    void applyProperty(const QByteArray &name);
+    void applyAutoscale();
+    void updateCursorItems();
+    void updateCursorLook();
+    // Moves the cursor to a pixel position, held inside the visible axis ranges.
+    void moveCursorToPixel(const QPointF &pos);
+    // Reports a cursor move by the operator; false when the widget went away meanwhile.
+    bool report(bool commit);
+
+    std::vector<Plot> mPlots;
+    int mNextHandle = 1;
+    bool mAutoX = false;
+    bool mAutoY = false;
+    bool mDragging = false;
+    double mCursorX = 0;
+    double mCursorY = 0;
+    QCPItemTracer *mCrosshair = nullptr;
+    QCPItemTracer *mMarker = nullptr;
+};
+
+// Strip chart: N traces fed with interleaved values, the newest at the right; points older than
+// one screen drop out at the left.
+class TintaroStripChart : public CoalescedPlot {
+    Q_OBJECT
+public:
+    explicit TintaroStripChart(QWidget *parent = nullptr);
+
+    int traceCount() const { return static_cast<int>(mTraces.size()); }
+    int pointsPerScreen() const { return mPointsPerScreen; }
+    // Sets the x span and empties the chart; false for a span below 1.
+    bool setPointsPerScreen(int points);
+    // Appends values in order: value k goes to trace (k % traces) + 1.
+    void append(const double *values, int count);
+    // Trace numbers from 1; false for a trace out of range.
+    bool setTraceVisible(int trace, bool visible);
+    bool traceVisible(int trace, bool *visible) const;
+    // The values a trace shows, oldest first (empty for a trace out of range).
+    QVector<double> traceValues(int trace) const;
+    QString traceName(int trace) const;
+
+protected:
+    bool event(QEvent *event) override;
+    void prepareReplot() override;
+
+private:
+    struct Trace {
+        QString name;
+        QCPGraph *graph = nullptr;
+        QVector<double> values; // oldest first, at most mPointsPerScreen
+        bool visible = true;
+        bool dirty = false;
+    };
+
+    void rebuildTraces();
+    void rebuildLegend();
+    void applyXRange();
+
+    std::vector<Trace> mTraces;
+    int mPointsPerScreen = 100;
+    int mRightTrace = 5; // the trace drawn on the right-hand axis (colour numbers), 0 for none
+    double mYMax = 4095;
+};
+
+} // namespace platform
