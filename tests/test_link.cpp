@@ -39,8 +39,9 @@ TEST_F(LinkTest, StartUpIdentifiesTheSensorAndShowsItsRamBlock) {
     EXPECT_EQ(text(PANEL_STATUS).rfind(sensorsim::kIdentText, 0), 0u)
         << "status shows the identification: " << text(PANEL_STATUS);
     EXPECT_EQ(popups.shown.size(), 0u);
+    const auto expected = SampleBlock();
     EXPECT_EQ(std::vector<u16>(pp.begin(), pp.end()),
-              std::vector<u16>(SampleBlock().begin(), SampleBlock().end()));
+              std::vector<u16>(expected.begin(), expected.end()));
     EXPECT_EQ(u16Val(PANEL_POWER), 700);
     EXPECT_EQ(u16Val(PANEL_AVERAGE), 16);
     EXPECT_EQ(cell(5, 15), 65535);
