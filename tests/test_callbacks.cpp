@@ -34,7 +34,13 @@ protected:
         EXPECT_NE(w, nullptr) << "control " << ctrl;
         return w;
     }
-    void click(int ctrl) { QTest::mouseClick(widget(ctrl), Qt::LeftButton); }
+    // Clicks a control; check boxes and radio buttons on their indicator at the left.
+    void click(int ctrl) {
+        QWidget *w = widget(ctrl);
+        const bool indicator = w->inherits("QCheckBox") || w->inherits("QRadioButton");
+        QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier,
+                          indicator ? QPoint(8, w->height() / 2) : w->rect().center());
+    }
     void rightClick(int ctrl) {
         QWidget *w = widget(ctrl);
         QTest::mouseClick(w, Qt::RightButton, Qt::NoModifier, QPoint(w->width() / 2, 4));

@@ -12,7 +12,9 @@
 
 namespace {
 
-unsigned byteAt(const char *buf, int i) { return static_cast<unsigned char>(buf[i]); }
+unsigned byteAt(const char *buf, int i) {
+    return static_cast<unsigned char>(buf[i]);
+}
 
 void putBytes(const std::initializer_list<unsigned> bytes) {
     int i = 0;
@@ -27,7 +29,7 @@ protected:
         databuf.fill(0);
         anzpara = 90;
         anzdata = 7;
-        sync = 85;
+        tintaro::sync = 85;
     }
 };
 
@@ -124,17 +126,39 @@ TEST(HelpTexts, LengthsAndSingleByteMicroSign) {
         const char *text;
         std::size_t length;
     } const texts[] = {
-        {InfoEditConnect, 26},        {InfoButtonSend, 267},        {InfoButtonGet, 235},
-        {InfoButtonGo, 213},          {InfoButtonStop, 84},         {InfoSelectMEM, 70},
-        {InfoSwitchPara, 32},         {InfoSelectSource, 46},       {InfoEditEvalmode, 11},
-        {InfoButtonResetTable, 87},   {InfoButtonTeachDataTo, 150}, {InfoButtonApplyFromAll, 163},
-        {InfoButtonZoom, 170},        {InfoButtonAutoAdjust, 258},  {InfoEditMaxcolNo, 388},
-        {InfoEditOutmode, 914},       {InfoEditPmod, 338},          {InfoEditAverage, 97},
-        {InfoEditTrigger, 222},       {InfoEditIntlim, 202},        {InfoEditHold, 63},
-        {InfoEditNo, 79},             {InfoRadioInc, 34},           {InfoDispX, 190},
-        {InfoDispY, 192},             {InfoDispINT, 183},           {InfoDispRAW, 142},
-        {InfoDispCOL, 123},           {InfoDispBars, 48},           {InfoStatus, 43},
-        {InfoGraph, 40},              {InfoEditPower, 125},         {InfoMaxColNo, 88},
+        {InfoEditConnect, 26},
+        {InfoButtonSend, 267},
+        {InfoButtonGet, 235},
+        {InfoButtonGo, 213},
+        {InfoButtonStop, 84},
+        {InfoSelectMEM, 70},
+        {InfoSwitchPara, 32},
+        {InfoSelectSource, 46},
+        {InfoEditEvalmode, 11},
+        {InfoButtonResetTable, 87},
+        {InfoButtonTeachDataTo, 150},
+        {InfoButtonApplyFromAll, 163},
+        {InfoButtonZoom, 170},
+        {InfoButtonAutoAdjust, 258},
+        {InfoEditMaxcolNo, 388},
+        {InfoEditOutmode, 914},
+        {InfoEditPmod, 338},
+        {InfoEditAverage, 97},
+        {InfoEditTrigger, 222},
+        {InfoEditIntlim, 202},
+        {InfoEditHold, 63},
+        {InfoEditNo, 79},
+        {InfoRadioInc, 34},
+        {InfoDispX, 190},
+        {InfoDispY, 192},
+        {InfoDispINT, 183},
+        {InfoDispRAW, 142},
+        {InfoDispCOL, 123},
+        {InfoDispBars, 48},
+        {InfoStatus, 43},
+        {InfoGraph, 40},
+        {InfoEditPower, 125},
+        {InfoMaxColNo, 88},
         {InfoTimeout, 56},
     };
     for (const auto &t : texts)
