@@ -28,9 +28,14 @@ using namespace sensorsim;
 namespace {
 
 volatile sig_atomic_t g_stop = 0;
+volatile sig_atomic_t g_advance = 0; // SIGUSR1 presses since start
 
 void OnSignal(int) {
     g_stop = 1;
+}
+
+void OnAdvance(int) {
+    g_advance = g_advance + 1;
 }
 
 const char kName[] = "tintaro-sensor-sim";
@@ -61,6 +66,10 @@ void Usage(FILE *to) {
         "                   default, cards, shows red, green, blue and yellow cards and a\n"
         "                   dark gap in turn, as on a conveyor\n"
         "  --dwell SECONDS  time each patch stays under the sensor (default 3)\n"
+        "  --advance-every N  the next patch comes after every N data records instead of\n"
+        "                   after a time, so a run sees the same patches whatever its pace\n"
+        "  --advance-on-signal  the first patch stays until SIGUSR1 brings the next one\n"
+        "                   (kill -USR1 PID), for stepping through the cards by hand or test\n"
         "  --eeprom FILE    keep the EEPROM in FILE (90 words, one a line): loaded at start\n"
         "                   when present, replaced on every write to EEPROM\n"
         "  --seed N         seed of the measurement noise (default 1)\n"
@@ -162,6 +171,8 @@ int main(int argc, char **argv) {
     bool fast = false;
     double dwell = 3.0;
     unsigned long seed = 1;
+    long advanceEvery = 0;
+    bool advanceOnSignal = false;
     Faults faults;
 
     for (int i = 1; i < argc; ++i) {
@@ -196,6 +207,17 @@ int main(int argc, char **argv) {
                 std::fprintf(stderr, "%s: %s\n", kName, error.c_str());
                 return 2;
             }
+        } else if (arg == "--advance-on-signal") {
+            advanceOnSignal = true;
+        } else if (arg == "--advance-every") {
+            value(&v);
+            char *end = nullptr;
+            errno = 0;
+            advanceEvery = std::strtol(v.c_str(), &end, 10);
+            if (v.empty() || *end != '\0' || errno != 0 || advanceEvery < 1) {
+                std::fprintf(stderr, "%s: bad value for %s: %s\n", kName, arg.c_str(), v.c_str());
+                return 2;
+            }
         } else if (arg == "--dwell" || arg == "--seed") {
             value(&v);
             char *end = nullptr;
@@ -214,6 +236,10 @@ int main(int argc, char **argv) {
             std::fprintf(stderr, "%s: unknown option %s (try --help)\n", kName, arg.c_str());
             return 2;
         }
+    }
+    if (advanceEvery > 0 && advanceOnSignal) {
+        std::fprintf(stderr, "%s: choose one of --advance-every and --advance-on-signal\n", kName);
+        return 2;
     }
     if (!linkPath.empty() && !devicePath.empty()) {
         std::fprintf(stderr, "%s: --link is for the pty; not with --device\n", kName);
@@ -250,6 +276,10 @@ int main(int argc, char **argv) {
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGHUP, &sa, nullptr);
     signal(SIGPIPE, SIG_IGN);
+    struct sigaction usr {};
+    usr.sa_handler = OnAdvance;
+    sigemptyset(&usr.sa_mask);
+    sigaction(SIGUSR1, &usr, nullptr);
 
     std::string servedPath;
     int slaveFd = -1;
@@ -272,6 +302,14 @@ int main(int argc, char **argv) {
 
     const auto start = std::chrono::steady_clock::now();
     SensorLink link(model, faults, !fast);
+    const std::size_t patchCount = model.scene().patches.size();
+    // The patch a measurement sees when the conveyor is stepped rather than timed.
+    auto stepPatch = [&] {
+        if (advanceEvery > 0)
+            model.holdPatch(int((link.records() / advanceEvery) % long(patchCount)));
+        else if (advanceOnSignal)
+            model.holdPatch(int(long(g_advance) % long(patchCount)));
+    };
     if (logFile)
         link.setLog([logFile](const std::string &line) {
             std::fprintf(logFile, "%s\n", line.c_str());
@@ -326,8 +364,10 @@ int main(int argc, char **argv) {
         }
         if (ready > 0 && (p.revents & POLLIN)) {
             const ssize_t n = read(fd, buf, sizeof buf);
-            if (n > 0)
+            if (n > 0) {
+                stepPatch();
                 link.receive(buf, std::size_t(n), Now(start));
+            }
         }
         const std::string warning = link.takeWarning();
         if (!warning.empty())
