@@ -4,6 +4,8 @@
 // The X/Y graph and strip-chart widgets: drawing, cursor handling and coalesced repaints.
 #include "platform/graph_widgets.h"
 
+#include <QResizeEvent>
+
 #include <QDynamicPropertyChangeEvent>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -105,6 +107,20 @@ TintaroGraph::TintaroGraph(QWidget *parent) : CoalescedPlot(parent) {
     mMarker->setSize(9);
     updateCursorLook();
     updateCursorItems();
+}
+
+// Keeps the plot area square, so that equal axis ranges draw tolerance circles round: fixed
+// margins for the tick labels, the spare width or height split evenly on both sides.
+void TintaroGraph::resizeEvent(QResizeEvent *event) {
+    constexpr int kLeft = 58, kRight = 14, kTop = 12, kBottom = 42;
+    const int w = event->size().width() - kLeft - kRight;
+    const int h = event->size().height() - kTop - kBottom;
+    const int spareX = std::max(0, w - h);
+    const int spareY = std::max(0, h - w);
+    axisRect()->setAutoMargins(QCP::msNone);
+    axisRect()->setMargins(QMargins(kLeft + spareX / 2, kTop + spareY / 2,
+                                    kRight + spareX - spareX / 2, kBottom + spareY - spareY / 2));
+    CoalescedPlot::resizeEvent(event);
 }
 
 int TintaroGraph::addLine(const QVector<double> &x, const QVector<double> &y, int color) {
@@ -593,6 +609,7 @@ QString TintaroStripChart::traceName(int trace) const {
 
 void TintaroStripChart::prepareReplot() {
     double lo = 0, hi = mYMax;
+    bool leftShown = false, rightShown = false;
     for (size_t i = 0; i < mTraces.size(); ++i) {
         Trace &t = mTraces[i];
         if (t.dirty) {
@@ -603,8 +620,11 @@ void TintaroStripChart::prepareReplot() {
             t.graph->data()->set(data, true);
             t.dirty = false;
         }
+        const bool onRight = static_cast<int>(i) + 1 == mRightTrace;
+        rightShown = rightShown || (t.visible && onRight);
+        leftShown = leftShown || (t.visible && !onRight);
         // Values beyond the left scale widen it rather than vanish off the chart.
-        if (t.visible && static_cast<int>(i) + 1 != mRightTrace) {
+        if (t.visible && !onRight) {
             for (double v : t.values) {
                 if (std::isfinite(v)) {
                     lo = std::min(lo, v);
@@ -613,7 +633,15 @@ void TintaroStripChart::prepareReplot() {
             }
         }
     }
-    yAxis->setRange(lo, hi);
+    if (rightShown && !leftShown) {
+        // Only the right-hand trace: the left scale takes its range, so the chart reads
+        // 0..255 on one scale instead of an unused 0..4095 beside it.
+        yAxis->setRange(yAxis2->range());
+        yAxis2->setVisible(false);
+    } else {
+        yAxis->setRange(lo, hi);
+        yAxis2->setVisible(rightShown);
+    }
 }
 
 bool TintaroStripChart::event(QEvent *event) {

@@ -68,6 +68,7 @@ public:
 protected:
     bool event(QEvent *event) override;
     void prepareReplot() override;
+    void resizeEvent(QResizeEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
