@@ -6,3 +6,7 @@
 
 // Seconds from a monotonic clock with an arbitrary origin; never decreases.
 double Timer();
+
+// Seam for tests: makes Timer() return `source()` instead of the monotonic clock, so that a
+// test can let reply time-outs pass at once. nullptr restores the monotonic clock.
+void SetTimerSource(double (*source)());

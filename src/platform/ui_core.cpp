@@ -1,0 +1,365 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Tintaro developers
+//
+// Application start, panel registry, control events and the event loop.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QLibrary>
+#include <QMouseEvent>
+#include <QSpinBox>
+#include <QTableWidget>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "platform/internal.h"
+#include "platform/ui_private.h"
+#include "platform/ui_widgets.h"
+
+namespace platform {
+namespace {
+
+int g_argc = 1;
+char g_defaultName[] = "tintaro";
+char *g_defaultArgv[] = {g_defaultName, nullptr};
+char **g_argv = g_defaultArgv;
+
+std::map<int, Panel> g_panels;
+int g_nextHandle = 1;
+int g_latestHandle = 0;
+
+QEventLoop *g_loop = nullptr;
+bool g_quitPending = false;
+int g_quitCode = 0;
+
+// The platform plugin Qt will pick: -platform on the command line, then QT_QPA_PLATFORM.
+QString PlatformName() {
+    for (int i = 1; i + 1 < g_argc; ++i)
+        if (std::strcmp(g_argv[i], "-platform") == 0 || std::strcmp(g_argv[i], "--platform") == 0)
+            return QString::fromLocal8Bit(g_argv[i + 1]);
+    return qEnvironmentVariable("QT_QPA_PLATFORM");
+}
+
+// True when an X server answers at DISPLAY; the xcb plugin would abort the process otherwise.
+bool XServerReachable(QString *why) {
+    QLibrary xcb(QStringLiteral("libxcb.so.1"));
+    if (!xcb.load()) {
+        *why = QStringLiteral("libxcb.so.1 cannot be loaded: ") + xcb.errorString();
+        return false;
+    }
+    using Connect = void *(*)(const char *, int *);
+    using HasError = int (*)(void *);
+    using Disconnect = void (*)(void *);
+    auto connect = reinterpret_cast<Connect>(xcb.resolve("xcb_connect"));
+    auto hasError = reinterpret_cast<HasError>(xcb.resolve("xcb_connection_has_error"));
+    auto disconnect = reinterpret_cast<Disconnect>(xcb.resolve("xcb_disconnect"));
+    if (!connect || !hasError || !disconnect) {
+        *why = QStringLiteral("libxcb.so.1 lacks the connection functions");
+        return false;
+    }
+    void *c = connect(nullptr, nullptr);
+    const bool ok = c && hasError(c) == 0;
+    if (c)
+        disconnect(c);
+    if (!ok)
+        *why = QStringLiteral("cannot connect to the X server at DISPLAY=") +
+               qEnvironmentVariable("DISPLAY");
+    return ok;
+}
+
+// Consumes right-button presses on a control and its children and reports them as
+// EVENT_RIGHT_CLICK; context menus are suppressed so the right click does nothing else.
+class RightClickFilter : public QObject {
+public:
+    RightClickFilter(QWidget *control) : QObject(control), control_(control) {}
+
+protected:
+    bool eventFilter(QObject *, QEvent *e) override {
+        switch (e->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseButtonRelease: {
+            auto *me = static_cast<QMouseEvent *>(e);
+            if (me->button() != Qt::RightButton)
+                return false;
+            if (e->type() == QEvent::MouseButtonPress && control_)
+                DispatchCtrlEvent(control_, EVENT_RIGHT_CLICK);
+            return true;
+        }
+        case QEvent::ContextMenu:
+            return true;
+        default:
+            return false;
+        }
+    }
+
+private:
+    QPointer<QWidget> control_;
+};
+
+// The close box raises EVENT_CLOSE; the window stays until the program discards it.
+class CloseFilter : public QObject {
+public:
+    CloseFilter(QWidget *window, int handle) : QObject(window), handle_(handle) {}
+
+protected:
+    bool eventFilter(QObject *, QEvent *e) override {
+        if (e->type() != QEvent::Close)
+            return false;
+        e->ignore();
+        DispatchPanelClose(handle_);
+        return true;
+    }
+
+private:
+    int handle_;
+};
+
+} // namespace
+
+QString FromLatin1(const char *text) {
+    return QString::fromLatin1(text ? text : "");
+}
+
+QColor ToQColor(int rgb) {
+    if (rgb == VAL_TRANSPARENT)
+        return QColor(Qt::transparent);
+    return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+QString ResolveBesideExecutable(const char *file) {
+    const QString name = QFile::decodeName(file ? file : "");
+    if (name.isEmpty() || name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')))
+        return name;
+    return QCoreApplication::applicationDirPath() + QLatin1Char('/') + name;
+}
+
+Panel *FindPanel(int handle) {
+    auto it = g_panels.find(handle);
+    if (it == g_panels.end() || !it->second.window)
+        return nullptr;
+    return &it->second;
+}
+
+Control *FindControl(int panel, int control, int *error) {
+    Panel *p = FindPanel(panel);
+    if (!p) {
+        *error = UIE_BAD_PANEL;
+        return nullptr;
+    }
+    auto it = p->controls.find(control);
+    if (it == p->controls.end() || !it->second.widget) {
+        *error = UIE_BAD_CONTROL;
+        return nullptr;
+    }
+    *error = UIE_NO_ERROR;
+    return &it->second;
+}
+
+QWidget *FindCtrl(int panel, int control) {
+    int error = 0;
+    Control *c = FindControl(panel, control, &error);
+    return c ? c->widget.data() : nullptr;
+}
+
+Panel *LatestPanel() {
+    if (Panel *p = FindPanel(g_latestHandle))
+        return p;
+    for (auto it = g_panels.rbegin(); it != g_panels.rend(); ++it)
+        if (it->second.window)
+            return &it->second;
+    return nullptr;
+}
+
+void DispatchCtrlEvent(QWidget *widget, int event, int eventData1, int eventData2) {
+    if (!widget)
+        return;
+    const int handle = widget->property("tintaroPanel").toInt();
+    const int id = widget->property("ctrlId").toInt();
+    int error = 0;
+    Control *c = FindControl(handle, id, &error);
+    if (!c || c->widget != widget || !c->callback)
+        return;
+    c->callback(handle, id, event, nullptr, eventData1, eventData2);
+}
+
+void DispatchPanelClose(int handle) {
+    Panel *p = FindPanel(handle);
+    if (p && p->callback)
+        p->callback(handle, EVENT_CLOSE, nullptr, 0, 0);
+}
+
+Control &AddControl(Panel &panel, QWidget *w, int id, Kind kind, DataType type,
+                    CtrlCallbackPtr callback) {
+    Control &c = panel.controls[id];
+    c.id = id;
+    c.widget = w;
+    c.kind = kind;
+    c.type = type;
+    c.callback = callback;
+    w->setProperty("ctrlId", id);
+    w->setProperty("tintaroPanel", panel.handle);
+
+    auto *filter = new RightClickFilter(w);
+    w->installEventFilter(filter);
+    for (QWidget *child : w->findChildren<QWidget *>())
+        child->installEventFilter(filter);
+
+    // Each connection uses the widget as context, so it ends with the widget.
+    const auto commit = [w] { DispatchCtrlEvent(w, EVENT_COMMIT); };
+    switch (kind) {
+    case Kind::Button:
+        QObject::connect(static_cast<QAbstractButton *>(w), &QAbstractButton::clicked, w, commit);
+        break;
+    case Kind::Toggle:
+    case Kind::Radio:
+    case Kind::Switch:
+        QObject::connect(static_cast<QAbstractButton *>(w), &QAbstractButton::clicked, w, [w] {
+            QPointer<QWidget> guard(w);
+            DispatchCtrlEvent(w, EVENT_VAL_CHANGED);
+            if (guard)
+                DispatchCtrlEvent(w, EVENT_COMMIT);
+        });
+        break;
+    case Kind::Numeric: {
+        auto *spin = static_cast<QSpinBox *>(w);
+        spin->setKeyboardTracking(false);
+        QObject::connect(spin, &QSpinBox::valueChanged, w, commit);
+        break;
+    }
+    case Kind::Slide:
+        QObject::connect(static_cast<TintaroSlide *>(w), &TintaroSlide::committed, w, commit);
+        break;
+    case Kind::Ring:
+        QObject::connect(static_cast<QComboBox *>(w), &QComboBox::activated, w, commit);
+        break;
+    case Kind::Table: {
+        auto *table = static_cast<QTableWidget *>(w);
+        QObject::connect(table, &QTableWidget::itemChanged, w, [w](QTableWidgetItem *item) {
+            DispatchCtrlEvent(w, EVENT_COMMIT, item->row() + 1, item->column() + 1);
+        });
+        break;
+    }
+    default:
+        break;
+    }
+    return c;
+}
+
+// Called by LoadPanel once the widget tree is built and checked.
+int RegisterPanel(QWidget *window, PanelCallbackPtr callback, std::map<int, Control> *controls) {
+    const int handle = g_nextHandle++;
+    Panel &p = g_panels[handle];
+    p.handle = handle;
+    p.window = window;
+    p.callback = callback;
+    window->setProperty("tintaroPanel", handle);
+    window->installEventFilter(new CloseFilter(window, handle));
+    for (auto &entry : *controls) {
+        const Control &c = entry.second;
+        AddControl(p, c.widget, c.id, c.kind, c.type, c.callback).ringValues = c.ringValues;
+    }
+    g_latestHandle = handle;
+    return handle;
+}
+
+} // namespace platform
+
+using namespace platform;
+
+void SetProcessArgs(int argc, char **argv) {
+    if (argc > 0 && argv) {
+        g_argc = argc;
+        g_argv = argv;
+    }
+}
+
+int InitRTEEx(void *, void *, void *) {
+    if (QCoreApplication::instance())
+        return 1;
+    const QString platformName = PlatformName().section(QLatin1Char(':'), 0, 0);
+    const QString first = platformName.section(QLatin1Char(';'), 0, 0);
+    const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if (first == QLatin1String("xcb") || (first.isEmpty() && !wayland)) {
+        QString why;
+        if (qEnvironmentVariableIsEmpty("DISPLAY"))
+            why = QStringLiteral("DISPLAY is not set");
+        else
+            XServerReachable(&why);
+        if (!why.isEmpty()) {
+            std::fprintf(stderr,
+                         "tintaro: no display available (%s); set DISPLAY or run with "
+                         "QT_QPA_PLATFORM=offscreen\n",
+                         why.toLocal8Bit().constData());
+            return 0;
+        }
+    }
+    static int argc = g_argc;
+    new QApplication(argc, g_argv);
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    // Only QuitUserInterface ends the program's loop, not the last pop-up closing.
+    QApplication::setQuitOnLastWindowClosed(false);
+    return 1;
+}
+
+int DisplayPanel(int panel) {
+    Panel *p = FindPanel(panel);
+    if (!p)
+        return UIE_BAD_PANEL;
+    p->window->show();
+    if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+        p->window->raise(); // the offscreen platform has no stacking and says so
+    p->window->activateWindow();
+    return 0;
+}
+
+int DiscardPanel(int panel) {
+    Panel *p = FindPanel(panel);
+    if (!p)
+        return UIE_BAD_PANEL;
+    QWidget *w = p->window;
+    g_panels.erase(panel);
+    w->hide();
+    // A callback of this panel may be running further up the stack.
+    w->deleteLater();
+    return 0;
+}
+
+int RunUserInterface() {
+    if (!QCoreApplication::instance())
+        return UIE_NO_DISPLAY;
+    if (!g_quitPending) {
+        StartScript();
+        QEventLoop loop;
+        QEventLoop *outer = g_loop;
+        g_loop = &loop;
+        // QuitUserInterface may already have run inside a script step of StartScript.
+        if (!g_quitPending)
+            loop.exec();
+        g_loop = outer;
+        StopScript();
+    }
+    g_quitPending = false;
+    return g_quitCode;
+}
+
+int QuitUserInterface(int code) {
+    g_quitCode = code;
+    g_quitPending = true;
+    // exec() returns only when control is back in the loop, i.e. after nested callbacks.
+    if (g_loop)
+        g_loop->exit(code);
+    return 0;
+}
+
+int ProcessSystemEvents() {
+    if (QCoreApplication::instance())
+        QCoreApplication::processEvents();
+    return 0;
+}

@@ -1,0 +1,154 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Tintaro developers
+//
+// Message and file pop-ups, routed through one replaceable handler.
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/ui_private.h"
+
+namespace platform {
+namespace {
+
+PopupHandler g_handler;
+
+std::string Str(const char *s) {
+    return s ? std::string(s) : std::string();
+}
+
+// The extension a file filter such as "*.dat" asks for (".dat"), or empty.
+std::string FilterExtension(const std::string &filter) {
+    const std::size_t star = filter.find("*.");
+    if (star == std::string::npos)
+        return {};
+    std::size_t end = star + 2;
+    while (end < filter.size() && filter[end] != ';' && filter[end] != ' ' && filter[end] != ')')
+        ++end;
+    const std::string ext = filter.substr(star + 1, end - star - 1);
+    return ext == ".*" ? std::string() : ext;
+}
+
+PopupAnswer ShowMessageBox(const PopupRequest &r) {
+    QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(r.title.c_str()),
+                    QString::fromLatin1(r.message.c_str()), QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+    return PopupAnswer{1, {}};
+}
+
+PopupAnswer ShowFileDialog(const PopupRequest &r) {
+    const QString dir = QFile::decodeName(r.directory.c_str());
+    QFileDialog dlg(nullptr, QString::fromLatin1(r.title.c_str()), dir);
+    dlg.setOption(QFileDialog::DontUseNativeDialog);
+    dlg.setFileMode(QFileDialog::AnyFile); // an existing file or a new name
+    dlg.setAcceptMode(QFileDialog::AcceptOpen);
+    if (!r.filter.empty())
+        dlg.setNameFilter(QString::fromLatin1(r.filter.c_str()));
+    if (!r.defaultName.empty())
+        dlg.selectFile(QFile::decodeName(r.defaultName.c_str()));
+    const std::string ext = FilterExtension(r.filter);
+    if (r.restrictExtension && !ext.empty())
+        dlg.setDefaultSuffix(QString::fromLatin1(ext.c_str() + 1));
+    if (!r.allowMakeDirectory)
+        dlg.setOption(QFileDialog::ReadOnly);
+    if (r.restrictDirectory)
+        QObject::connect(&dlg, &QFileDialog::directoryEntered, &dlg, [&dlg, dir](const QString &d) {
+            if (d != dir)
+                dlg.setDirectory(dir);
+        });
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return PopupAnswer{0, {}};
+    return PopupAnswer{1, QFile::encodeName(dlg.selectedFiles().first()).toStdString()};
+}
+
+std::string Escaped(const std::string &s) {
+    std::string out;
+    for (char ch : s) {
+        if (ch == '\n')
+            out += "\\n";
+        else
+            out += ch;
+    }
+    return out;
+}
+
+PopupAnswer Run(const PopupRequest &r) {
+    if (g_handler)
+        return g_handler(r);
+    if (ScriptActive()) {
+        // Scripted runs never block on a dialog: report what would be shown and answer.
+        if (r.kind == PopupRequest::Message) {
+            std::fprintf(stderr, "POPUP %s|%s\n", r.title.c_str(), Escaped(r.message).c_str());
+            return PopupAnswer{1, {}};
+        }
+        PopupAnswer a{0, {}};
+        if (TakeScriptFileAnswer(&a.path))
+            a.result = 1;
+        std::fprintf(stderr, "FILEPOPUP %s|%s\n", r.title.c_str(),
+                     a.result > 0 ? a.path.c_str() : "cancel");
+        return a;
+    }
+    if (!QApplication::instance())
+        return PopupAnswer{UIE_NO_DISPLAY, {}};
+    return r.kind == PopupRequest::Message ? ShowMessageBox(r) : ShowFileDialog(r);
+}
+
+} // namespace
+} // namespace platform
+
+using namespace platform;
+
+void SetPopupHandler(PopupHandler handler) {
+    g_handler = std::move(handler);
+}
+
+int MessagePopup(const char *title, const char *message) {
+    PopupRequest r;
+    r.kind = PopupRequest::Message;
+    r.title = Str(title);
+    r.message = Str(message);
+    return Run(r).result;
+}
+
+int FileSelectPopup(const char *defaultDirectory, const char *defaultFileName,
+                    const char *fileTypeList, const char *title, int, int restrictDirectory,
+                    int restrictExtension, int allowCancel, int allowMakeDirectory, char *pathOut) {
+    if (!pathOut)
+        return UIE_BAD_ARGUMENT;
+    PopupRequest r;
+    r.kind = PopupRequest::FileSelect;
+    r.title = Str(title);
+    r.directory = Str(defaultDirectory);
+    r.defaultName = Str(defaultFileName);
+    r.filter = Str(fileTypeList);
+    r.restrictDirectory = restrictDirectory;
+    r.restrictExtension = restrictExtension;
+    r.allowCancel = allowCancel;
+    r.allowMakeDirectory = allowMakeDirectory;
+    PopupAnswer a = Run(r);
+    if (a.result <= 0)
+        return a.result;
+    if (a.path.empty())
+        return UIE_BAD_ARGUMENT;
+    const std::string ext = FilterExtension(r.filter);
+    if (restrictExtension && !ext.empty()) {
+        const bool has = a.path.size() > ext.size() &&
+                         QString::fromLocal8Bit(a.path.c_str())
+                             .endsWith(QString::fromLatin1(ext.c_str()), Qt::CaseInsensitive);
+        if (!has)
+            a.path += ext;
+    }
+    // A cut-off path would name another file; refuse it instead.
+    if (a.path.size() >= MAX_PATHNAME_LEN) {
+        std::fprintf(stderr, "FileSelectPopup: path longer than %zu bytes refused\n",
+                     MAX_PATHNAME_LEN - 1);
+        return UIE_OUT_OF_RANGE;
+    }
+    std::memcpy(pathOut, a.path.c_str(), a.path.size() + 1);
+    return 1;
+}

@@ -1,0 +1,205 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Tintaro developers
+//
+// Script runner: timed user actions from TINTARO_SCRIPT, for end-to-end runs and the demo.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QMouseEvent>
+#include <QTableWidget>
+#include <QTimer>
+
+#include <cstdio>
+#include <deque>
+
+#include "platform/internal.h"
+#include "platform/ui_private.h"
+
+namespace platform {
+namespace {
+
+bool g_active = false;
+QObject *g_context = nullptr;          // owns the pending steps of the running script
+std::deque<std::string> g_fileAnswers; // "" = cancel
+
+void Log(const QString &s) {
+    std::fprintf(stderr, "%s\n", s.toLocal8Bit().constData());
+}
+
+Control *ScriptControl(const QStringList &args, int index) {
+    Panel *p = LatestPanel();
+    bool ok = false;
+    const int id = args.value(index).toInt(&ok);
+    int err = 0;
+    Control *c = (p && ok) ? FindControl(p->handle, id, &err) : nullptr;
+    if (!c)
+        Log(QStringLiteral("SCRIPT: no control %1").arg(args.value(index)));
+    return c;
+}
+
+// A key as the user types it: a button with that shortcut is clicked the way Qt's shortcut
+// handling does it; any other key goes to the focus widget.
+void PressKey(const QString &text) {
+    Panel *p = LatestPanel();
+    const QKeySequence seq(text);
+    if (!p || seq.isEmpty()) {
+        Log(QStringLiteral("SCRIPT: cannot press key %1").arg(text));
+        return;
+    }
+    for (QAbstractButton *b : p->window->findChildren<QAbstractButton *>()) {
+        if (b->shortcut() == seq && b->isVisibleTo(p->window) && b->isEnabled()) {
+            b->setFocus(Qt::ShortcutFocusReason);
+            // At once, not animated: the next step must find this one done.
+            b->click();
+            return;
+        }
+    }
+    QWidget *target = p->window->focusWidget() ? p->window->focusWidget() : p->window.data();
+    const QKeyCombination k = seq[0];
+    QKeyEvent press(QEvent::KeyPress, k.key(), k.keyboardModifiers());
+    QKeyEvent release(QEvent::KeyRelease, k.key(), k.keyboardModifiers());
+    QCoreApplication::sendEvent(target, &press);
+    QCoreApplication::sendEvent(target, &release);
+}
+
+void RightClick(QWidget *w) {
+    const QPointF local(w->width() / 2.0, w->height() / 2.0);
+    const QPointF global = w->mapToGlobal(local);
+    QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::RightButton, Qt::RightButton,
+                      Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::RightButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QPointer<QWidget> guard(w);
+    QCoreApplication::sendEvent(w, &press);
+    if (guard)
+        QCoreApplication::sendEvent(w, &release);
+}
+
+// Sets a value the way the user would, with the events that the user's action raises.
+void SetAsUser(Control &c, long long value) {
+    QPointer<QWidget> w = c.widget;
+    if (WriteCtrlValue(c, value) != UIE_NO_ERROR) {
+        Log(QStringLiteral("SCRIPT: control %1 does not take %2").arg(c.id).arg(value));
+        return;
+    }
+    switch (c.kind) {
+    case Kind::Toggle:
+    case Kind::Radio:
+    case Kind::Switch:
+        DispatchCtrlEvent(w, EVENT_VAL_CHANGED);
+        if (w)
+            DispatchCtrlEvent(w, EVENT_COMMIT);
+        break;
+    default:
+        DispatchCtrlEvent(w, EVENT_COMMIT);
+        break;
+    }
+}
+
+void Execute(const QString &line) {
+    const QStringList a = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const QString cmd = a.value(1);
+    Log(QStringLiteral("SCRIPT %1").arg(line));
+    Panel *p = LatestPanel();
+    if (cmd == QLatin1String("key") && a.size() >= 3) {
+        PressKey(a.mid(2).join(QLatin1Char(' ')));
+    } else if (cmd == QLatin1String("click") && a.size() >= 3) {
+        if (Control *c = ScriptControl(a, 2)) {
+            if (auto *b = qobject_cast<QAbstractButton *>(c->widget.data()))
+                b->click();
+            else
+                Log(QStringLiteral("SCRIPT: control %1 is not a button").arg(c->id));
+        }
+    } else if (cmd == QLatin1String("rightclick") && a.size() >= 3) {
+        if (Control *c = ScriptControl(a, 2))
+            RightClick(c->widget);
+    } else if (cmd == QLatin1String("set") && a.size() >= 4) {
+        bool ok = false;
+        const long long v = a[3].toLongLong(&ok);
+        Control *c = ok ? ScriptControl(a, 2) : nullptr;
+        if (c)
+            SetAsUser(*c, v);
+    } else if (cmd == QLatin1String("cell") && a.size() >= 5) {
+        bool okc = false, okr = false, okv = false;
+        const int col = a[2].toInt(&okc), row = a[3].toInt(&okr), v = a[4].toInt(&okv);
+        QTableWidget *t = nullptr;
+        if (p)
+            for (auto &entry : p->controls)
+                if (entry.second.kind == Kind::Table && entry.second.widget)
+                    t = static_cast<QTableWidget *>(entry.second.widget.data());
+        QTableWidgetItem *item = (t && okc && okr) ? t->item(row - 1, col - 1) : nullptr;
+        if (item && okv && v >= 0 && v <= 65535)
+            item->setData(Qt::EditRole, v); // not blocked: raises the table's commit
+        else
+            Log(QStringLiteral("SCRIPT: bad cell command"));
+    } else if (cmd == QLatin1String("file") && a.size() >= 3) {
+        const QString arg = a.mid(2).join(QLatin1Char(' '));
+        g_fileAnswers.push_back(
+            arg == QLatin1String("cancel") ? std::string() : QFile::encodeName(arg).toStdString());
+    } else if (cmd == QLatin1String("grab") && a.size() >= 3) {
+        if (!p || !p->window->grab().save(a.mid(2).join(QLatin1Char(' '))))
+            Log(QStringLiteral("SCRIPT: grab failed"));
+    } else if (cmd == QLatin1String("close")) {
+        if (p)
+            p->window->close();
+    } else if (cmd == QLatin1String("quit")) {
+        QuitUserInterface(0);
+    } else {
+        Log(QStringLiteral("SCRIPT: unknown command skipped: %1").arg(line));
+    }
+}
+
+} // namespace
+
+bool ScriptActive() {
+    // Pop-ups shown before the loop starts (start-up warnings) must not block a scripted run.
+    return g_active || !qEnvironmentVariableIsEmpty("TINTARO_SCRIPT");
+}
+
+void StopScript() {
+    // Steps not yet run die with their context.
+    delete g_context;
+    g_context = nullptr;
+    g_active = false;
+    g_fileAnswers.clear();
+}
+
+bool TakeScriptFileAnswer(std::string *path) {
+    if (g_fileAnswers.empty())
+        return false;
+    *path = g_fileAnswers.front();
+    g_fileAnswers.pop_front();
+    return !path->empty();
+}
+
+void StartScript() {
+    StopScript();
+    const QString name = qEnvironmentVariable("TINTARO_SCRIPT");
+    if (name.isEmpty())
+        return;
+    QFile f(name);
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        Log(QStringLiteral("SCRIPT: cannot read %1").arg(name));
+        return;
+    }
+    g_active = true;
+    g_context = new QObject;
+    // Every step has its own timer, so steps also fire inside nested event processing.
+    while (!f.atEnd()) {
+        const QString line = QString::fromLocal8Bit(f.readLine()).trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        bool ok = false;
+        const int ms = line.section(QLatin1Char(' '), 0, 0).toInt(&ok);
+        if (!ok || ms < 0) {
+            Log(QStringLiteral("SCRIPT: bad line skipped: %1").arg(line));
+            continue;
+        }
+        QTimer::singleShot(ms, Qt::PreciseTimer, g_context, [line] { Execute(line); });
+    }
+}
+
+} // namespace platform
