@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QWidget>
 
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <utility>
@@ -17,6 +18,7 @@
 #include "panel_fixture.h"
 #include "platform/graph.h"
 #include "platform/internal.h"
+#include "platform/serial.h"
 
 namespace {
 
@@ -332,4 +334,44 @@ TEST_F(Callbacks, SourceAndEvalmodeRingsRelayout) {
     EXPECT_EQ(u16Val(PANEL_SOURCE), 0);
     EXPECT_EQ(attr(PANEL_GRAPHDATA1, ATTR_VISIBLE), 1);
     EXPECT_EQ(attr(PANEL_TRIGGER, ATTR_DIMMED), 1);
+}
+
+TEST_F(Callbacks, ComPortChoiceReopensTheLine) {
+    setenv("TINTARO_COM2", "/nonexistent/tintaro-com2", 1);
+    poll = 1;
+    choose(PANEL_COMPORT, 2);
+    EXPECT_EQ(com, 2);
+    EXPECT_EQ(poll, 0);
+    EXPECT_EQ(text(PANEL_STATUS), "No serial port found");
+    unsetenv("TINTARO_COM2");
+    CloseCom(2);
+    com = 1;
+}
+
+TEST_F(Callbacks, MovingTheZoomCursorRecentresTheView) {
+    DisplayPanel(panel); // the graph lays out its plot area when shown
+    click(PANEL_PARAVISIBLE);
+    click(PANEL_ZOOM);
+    QWidget *zoom = widget(PANEL_GRAPHDATA2);
+    QTest::qWait(50);
+    zoom->setFocus();
+    QTest::mouseClick(zoom, Qt::LeftButton, Qt::NoModifier, zoom->rect().center());
+    double cx = -1, cy = -1;
+    ASSERT_EQ(GetGraphCursor(panel, PANEL_GRAPHDATA2, 1, &cx, &cy), 0);
+    int mode = -1;
+    double lo = 0, hi = 0;
+    GetAxisScalingMode(panel, PANEL_GRAPHDATA2, VAL_XAXIS, &mode, &lo, &hi);
+    EXPECT_EQ(mode, VAL_MANUAL);
+    EXPECT_NEAR(hi - lo, 400.0, 1e-9) << "a 400-unit window around the cursor";
+    EXPECT_NEAR((lo + hi) / 2, cx, 1e-9);
+    GetAxisScalingMode(panel, PANEL_GRAPHDATA2, VAL_LEFT_YAXIS, &mode, &lo, &hi);
+    EXPECT_NEAR((lo + hi) / 2, cy, 1e-9);
+
+    // An arrow key moves the cursor and the window follows.
+    const double before = cx;
+    QTest::keyClick(zoom, Qt::Key_Right);
+    GetGraphCursor(panel, PANEL_GRAPHDATA2, 1, &cx, &cy);
+    EXPECT_GT(cx, before);
+    GetAxisScalingMode(panel, PANEL_GRAPHDATA2, VAL_XAXIS, &mode, &lo, &hi);
+    EXPECT_NEAR((lo + hi) / 2, cx, 1e-9);
 }

@@ -5,8 +5,13 @@
 // polling with nested callbacks, time-outs and ports that failed to open.
 #include <cstdlib>
 
+#include <QApplication>
+#include <QTest>
+#include <QWidget>
+
 #include "gui/gui.h"
 #include "link_fixture.h"
+#include "platform/internal.h"
 #include "platform/timer.h"
 
 namespace {
@@ -220,4 +225,27 @@ TEST_F(LinkTest, ComPortChangeStopsPollingAndOpensTheNewPort) {
     EXPECT_EQ(com, 9);
     EXPECT_EQ(text(PANEL_STATUS), "No serial port found");
     unsetenv("TINTARO_COM9");
+}
+
+TEST_F(LinkTest, FunctionKeysDriveTheTransactions) {
+    connect();
+    QWidget *window = platform::FindCtrl(panel, PANEL_SEND)->window();
+    DisplayPanel(panel);
+    QApplication::setActiveWindow(window);
+    const auto press = [&](Qt::Key key) {
+        QTest::keyClick(window, key);
+        QTest::qWait(250); // a shortcut clicks its button a moment later
+    };
+    press(Qt::Key_F10);
+    press(Qt::Key_F9);
+    later(300, [&] { QTest::keyClick(window, Qt::Key_F12); });
+    press(Qt::Key_F11);
+    QTest::qWait(400);
+    EXPECT_EQ(poll, 0);
+    const auto orders = ordersReceived();
+    ASSERT_GE(orders.size(), 5u);
+    EXPECT_EQ(orders[2], 3) << "F10 reads";
+    EXPECT_EQ(orders[3], 1) << "F9 writes";
+    EXPECT_EQ(orders[4], 5) << "F11 polls";
+    EXPECT_EQ(popups.count("INFO"), 0);
 }
