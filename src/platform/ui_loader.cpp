@@ -3,6 +3,7 @@
 //
 // Loading a panel from its Qt Designer resource and binding callbacks by name.
 #include <QCheckBox>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -192,7 +193,10 @@ bool PrepareControl(const QString &file, QWidget *w, Control *c) {
                                           .arg(port)
                                           .arg(QString::fromLocal8Bit(dev.c_str()))
                                           .trimmed());
+                combo->setItemData(i, combo->itemText(i), Qt::ToolTipRole);
             }
+            // Long device paths show whole in the open list.
+            combo->view()->setMinimumWidth(combo->view()->sizeHintForColumn(0) + 32);
         }
         break;
     }

@@ -4,7 +4,9 @@
 // Message and file pop-ups, routed through one replaceable handler.
 #include <QApplication>
 #include <QFile>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 
 #include <cstdio>
@@ -42,7 +44,11 @@ PopupAnswer ShowMessageBox(const PopupRequest &r) {
 }
 
 PopupAnswer ShowFileDialog(const PopupRequest &r) {
-    const QString dir = QFile::decodeName(r.directory.c_str());
+    QString dir = QFile::decodeName(r.directory.c_str());
+    // An installed program's own folder is not the operator's to write: offer the home folder
+    // then, unless the dialog is held to the given folder.
+    if (!r.restrictDirectory && !QFileInfo(dir).isWritable())
+        dir = QDir::homePath();
     QFileDialog dlg(nullptr, QString::fromLatin1(r.title.c_str()), dir);
     dlg.setOption(QFileDialog::DontUseNativeDialog);
     dlg.setFileMode(QFileDialog::AnyFile); // an existing file or a new name
