@@ -131,7 +131,14 @@ int FileToArray(const char *file, void *array, int dataType, int count, int grou
     if (!in.open(QIODevice::ReadOnly))
         return FILE_CANNOT_OPEN;
     const qint64 limit = std::max<qint64>(kMinReadLimit, qint64(count) * 64);
-    const QByteArray data = in.read(limit + 1);
+    // Sized to the file when it knows its size: a buffer of the whole limit on every load
+    // costs far more than the parsing.
+    const qint64 size = in.size();
+    if (size > limit)
+        return FILE_CANNOT_OPEN;
+    QByteArray data = in.read(size > 0 ? size + 1 : limit + 1);
+    if (size > 0 && data.size() > size) // it grew meanwhile: take the rest as well
+        data += in.read(limit + 1 - data.size());
     if (data.size() > limit)
         return FILE_CANNOT_OPEN;
 
