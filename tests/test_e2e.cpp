@@ -123,10 +123,10 @@ TEST(EndToEnd, OffscreenStartUpGetSendAndPolling) {
                                              "5000 key F12\n"
                                              "5800 close\n");
     QString errors;
-    const int code = RunProgram(kBin + "/tintaro",
-                                {"QT_QPA_PLATFORM=offscreen", "TINTARO_COM1=" + sim.link,
-                                 "TINTARO_SCRIPT=" + script},
-                                30000, &errors);
+    const int code = RunProgram(
+        kBin + "/tintaro",
+        {"QT_QPA_PLATFORM=offscreen", "TINTARO_COM1=" + sim.link, "TINTARO_SCRIPT=" + script},
+        30000, &errors);
     EXPECT_EQ(code, 0) << errors.toStdString();
     EXPECT_FALSE(errors.contains("POPUP")) << errors.toStdString();
 
@@ -156,10 +156,10 @@ TEST(EndToEnd, MissingPanelResourceExitsWithoutTouchingThePort) {
 
 TEST(EndToEnd, NoDisplayIsReportedInsteadOfAborting) {
     QString errors;
-    const int code = RunProgram(kBin + "/tintaro",
-                                {"QT_QPA_PLATFORM=", "DISPLAY=", "WAYLAND_DISPLAY=",
-                                 "TINTARO_COM1=/nonexistent/port"},
-                                15000, &errors);
+    const int code = RunProgram(
+        kBin + "/tintaro",
+        {"QT_QPA_PLATFORM=", "DISPLAY=", "WAYLAND_DISPLAY=", "TINTARO_COM1=/nonexistent/port"},
+        15000, &errors);
     EXPECT_EQ(code, 255) << errors.toStdString();
     EXPECT_TRUE(errors.contains("display", Qt::CaseInsensitive)) << errors.toStdString();
 }
@@ -187,8 +187,8 @@ TEST(EndToEnd, RealWindowUnderXvfbWithFunctionKeys) {
     QProcess xvfb;
     xvfb.start("Xvfb", {display, "-screen", "0", "1280x800x24", "-nolisten", "tcp"});
     ASSERT_TRUE(xvfb.waitForStarted(5000)) << "Xvfb is installed by scripts/install-deps";
-    ASSERT_TRUE(WaitFor([&] { return QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n)); },
-                        10000));
+    ASSERT_TRUE(
+        WaitFor([&] { return QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n)); }, 10000));
 
     SimProcess sim({"--fast"});
     ASSERT_TRUE(sim.started);
