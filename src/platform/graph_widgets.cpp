@@ -10,6 +10,8 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPaintEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -48,7 +50,6 @@ CoalescedPlot::CoalescedPlot(QWidget *parent) : QCustomPlot(parent) {
     // Whoever triggers a replot (our timer, a resize), it draws the current state.
     connect(this, &QCustomPlot::beforeReplot, this, [this] { prepareReplot(); });
     setAutoAddPlottableToLegend(false);
-    layer("overlay")->setMode(QCPLayer::lmBuffered);
 }
 
 void CoalescedPlot::scheduleReplot(bool cursorOnly) {
@@ -73,7 +74,7 @@ void CoalescedPlot::flush() {
     if (mFullDirty)
         replot(rpQueuedRefresh);
     else if (mCursorDirty)
-        layer("overlay")->replot(); // only the cursor moved: redraw its own layer
+        repaintCursor(); // only the cursor moved: repaint the strips it left and entered
     mFullDirty = mCursorDirty = false;
     ++mReplots;
 }
@@ -91,22 +92,6 @@ TintaroGraph::TintaroGraph(QWidget *parent) : CoalescedPlot(parent) {
     yAxis2->setTicks(false);
     xAxis2->setTickLabels(false);
     yAxis2->setTickLabels(false);
-
-    mCrosshair = new QCPItemTracer(this);
-    mMarker = new QCPItemTracer(this);
-    for (QCPItemTracer *t : {mCrosshair, mMarker}) {
-        t->setLayer("overlay");
-        t->setClipToAxisRect(true);
-        t->setClipAxisRect(axisRect());
-        t->position->setType(QCPItemPosition::ptPlotCoords);
-        t->position->setAxes(xAxis, yAxis);
-        t->setBrush(Qt::NoBrush);
-    }
-    mCrosshair->setStyle(QCPItemTracer::tsCrosshair);
-    mMarker->setStyle(QCPItemTracer::tsCircle);
-    mMarker->setSize(9);
-    updateCursorLook();
-    updateCursorItems();
 }
 
 // Keeps the plot area square, so that equal axis ranges draw tolerance circles round: fixed
@@ -311,20 +296,45 @@ void TintaroGraph::prepareReplot() {
 void TintaroGraph::setCursorPos(double x, double y) {
     mCursorX = x;
     mCursorY = y;
-    updateCursorItems();
     scheduleReplot(true);
 }
 
-void TintaroGraph::updateCursorItems() {
-    mCrosshair->position->setCoords(mCursorX, mCursorY);
-    mMarker->position->setCoords(mCursorX, mCursorY);
+QPoint TintaroGraph::cursorPixel() const {
+    return QPointF(xAxis->coordToPixel(mCursorX), yAxis->coordToPixel(mCursorY)).toPoint();
 }
 
-void TintaroGraph::updateCursorLook() {
+QRegion TintaroGraph::cursorRegion(const QPoint &pixel) const {
+    const QRect plot = axisRect()->rect();
+    QRegion r;
+    r += QRect(pixel.x() - 2, plot.top(), 5, plot.height());
+    r += QRect(plot.left(), pixel.y() - 2, plot.width(), 5);
+    r += QRect(pixel.x() - 8, pixel.y() - 8, 17, 17);
+    return r;
+}
+
+// The crosshair is painted over the plot rather than drawn into it, so that moving it
+// repaints two thin strips instead of the whole graph: the live point moves every record.
+void TintaroGraph::repaintCursor() {
+    update(cursorRegion(mPaintedCursor) + cursorRegion(cursorPixel()));
+}
+
+void TintaroGraph::paintEvent(QPaintEvent *event) {
+    CoalescedPlot::paintEvent(event);
+    const QPoint at = cursorPixel();
+    mPaintedCursor = at;
+    const QRect plot = axisRect()->rect();
+    if (!plot.adjusted(-8, -8, 8, 8).contains(at))
+        return;
+    QPainter p(this);
+    p.setClipRect(plot);
     // With the keyboard focus the cursor turns blue: the arrow keys now move it.
     const QColor c = hasFocus() ? QColor(0x00, 0x50, 0xC0) : QColor(0x30, 0x30, 0x30);
-    mCrosshair->setPen(QPen(c, 0, Qt::DashLine));
-    mMarker->setPen(QPen(c, 1.5));
+    p.setPen(QPen(c, 0, Qt::DashLine));
+    p.drawLine(at.x(), plot.top(), at.x(), plot.bottom());
+    p.drawLine(plot.left(), at.y(), plot.right(), at.y());
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(c, 1.5));
+    p.drawEllipse(QPointF(at), 4.5, 4.5);
 }
 
 void TintaroGraph::applyProperty(const QByteArray &name) {
@@ -433,14 +443,12 @@ void TintaroGraph::keyPressEvent(QKeyEvent *event) {
 
 void TintaroGraph::focusInEvent(QFocusEvent *event) {
     CoalescedPlot::focusInEvent(event);
-    updateCursorLook();
     scheduleReplot(true);
 }
 
 void TintaroGraph::focusOutEvent(QFocusEvent *event) {
     CoalescedPlot::focusOutEvent(event);
     mDragging = false;
-    updateCursorLook();
     scheduleReplot(true);
 }
 

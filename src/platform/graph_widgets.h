@@ -25,8 +25,10 @@ public:
     int replotCount() const { return mReplots; }
 
 protected:
-    // Asks for a full replot (data, plots or axes changed) or only the cursor layer.
+    // Asks for a full replot (data, plots or axes changed) or only the cursor's repaint.
     void scheduleReplot(bool cursorOnly = false);
+    // Repaints what a cursor move changed; a plot without a cursor has nothing to do.
+    virtual void repaintCursor() {}
     // Brings the drawn objects up to date with the stored state just before a replot.
     virtual void prepareReplot() {}
     void showEvent(QShowEvent *event) override;
@@ -69,6 +71,8 @@ protected:
     bool event(QEvent *event) override;
     void prepareReplot() override;
     void resizeEvent(QResizeEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void repaintCursor() override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -87,8 +91,9 @@ private:
     int newHandle();
     void applyProperty(const QByteArray &name);
     void applyAutoscale();
-    void updateCursorItems();
-    void updateCursorLook();
+    // The strips of the widget that the crosshair and its marker cover at a pixel position.
+    QRegion cursorRegion(const QPoint &pixel) const;
+    QPoint cursorPixel() const;
     // Moves the cursor to a pixel position, held inside the visible axis ranges.
     void moveCursorToPixel(const QPointF &pos);
     // Reports a cursor move by the operator; false when the widget went away meanwhile.
@@ -101,8 +106,7 @@ private:
     bool mDragging = false;
     double mCursorX = 0;
     double mCursorY = 0;
-    QCPItemTracer *mCrosshair = nullptr;
-    QCPItemTracer *mMarker = nullptr;
+    QPoint mPaintedCursor{-1000, -1000}; // where the crosshair was last painted
 };
 
 // Strip chart: N traces fed with interleaved values, the newest at the right; points older than

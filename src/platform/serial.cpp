@@ -4,6 +4,10 @@
 // RS-232 operations on numbered ports over QSerialPort, polled without an event loop.
 #include "platform/serial.h"
 
+#ifdef __unix__
+#include <poll.h>
+#endif
+
 #include <QByteArray>
 #include <QFileInfo>
 #include <QSerialPort>
@@ -58,8 +62,9 @@ void DropDeadLine(Port &p) {
 }
 
 // Moves what the line has delivered into the queue; what does not fit is dropped, as a full
-// input queue drops it.
-void Pull(Port &p) {
+// input queue drops it. Without an event loop the port takes bytes from the system only inside
+// its wait call: `waitMs` is how long that call may wait for the first new byte.
+void Pull(Port &p, int waitMs = 0) {
     char buf[512];
     if (p.device) {
         while (std::size_t n = p.device->read(buf, sizeof buf)) {
@@ -70,9 +75,18 @@ void Pull(Port &p) {
     }
     if (!p.serial->isOpen())
         return;
-    // Without an event loop the port fills its buffer only inside the wait calls.
-    if (p.serial->bytesAvailable() == 0)
+    if (p.serial->bytesAvailable() == 0) {
+#ifdef __unix__
+        // Wait on the descriptor itself: the port's own wait reports every quiet millisecond
+        // as an error, which costs more than the wait. It is called only when bytes are there.
+        pollfd line{static_cast<int>(p.serial->handle()), POLLIN, 0};
+        if (::poll(&line, 1, waitMs) <= 0)
+            return;
         p.serial->waitForReadyRead(0);
+#else
+        p.serial->waitForReadyRead(waitMs);
+#endif
+    }
     const QByteArray data = p.serial->readAll();
     for (char c : data) {
         if (p.queue.size() >= p.cap)
@@ -96,7 +110,7 @@ void WaitForLine(Port *p) {
     }
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kIdleWaitMs);
     while (p->device->available() == 0 && std::chrono::steady_clock::now() < until)
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
+        std::this_thread::sleep_for(std::chrono::microseconds(1000));
 }
 
 // Natural order: "ttyS2" before "ttyS10".
@@ -331,10 +345,18 @@ int GetInQLen(int port) {
         WaitForLine(nullptr); // keeps a caller's reply wait from spinning
         return ValidNumber(port) ? COM_PORT_NOT_OPEN : COM_INVALID_PORT;
     }
-    Pull(*p);
-    if (p->queue.size() == p->lastReported) {
-        WaitForLine(p);
+    if (p->serial) {
+        // One system call per look at the line: it returns as soon as a byte comes, or after
+        // about a millisecond when the queue holds nothing new.
+        Pull(*p, p->queue.size() == p->lastReported && p->serial->isOpen() ? kIdleWaitMs : 0);
+        if (!p->serial->isOpen() && p->queue.size() == p->lastReported)
+            WaitForLine(p);
+    } else {
         Pull(*p);
+        if (p->queue.size() == p->lastReported) {
+            WaitForLine(p);
+            Pull(*p);
+        }
     }
     if (p->serial && !p->serial->isOpen() && p->queue.empty())
         return COM_IO_ERROR; // the device went away
