@@ -59,7 +59,7 @@ void Usage(FILE *to) {
         "  --log FILE       write every frame received and sent, one line each:\n"
         "                   <seconds> RX <order> <hex bytes> | <seconds> TX <hex bytes> |\n"
         "                   <seconds> SKIP <hex bytes dropped while looking for 00 55>\n"
-        "  --fault SPEC     inject a fault (repeatable):\n"
+        "  --fault FAULT    inject a fault (repeatable):\n"
         "%s"
         "  --scene NAME     colour patches under the sensor: %s,\n"
         "                   or R,G,B[;R,G,B...] raw means at POWER 500 (0 to 4095); the\n"

@@ -49,15 +49,15 @@ const char *Faults::Help() {
            "silence-after:N  the sensor stops answering after N data records\n";
 }
 
-bool Faults::add(const std::string &spec, std::string *error) {
-    const std::size_t colon = spec.find(':');
-    const std::string kind = spec.substr(0, colon);
-    const std::string arg = colon == std::string::npos ? std::string() : spec.substr(colon + 1);
+bool Faults::add(const std::string &text, std::string *error) {
+    const std::size_t colon = text.find(':');
+    const std::string kind = text.substr(0, colon);
+    const std::string arg = colon == std::string::npos ? std::string() : text.substr(colon + 1);
     long n = 0;
     if (kind == "exit-after" || kind == "silence-after") {
         if (!ParseCount(arg, 1000000000L, &n)) {
             if (error)
-                *error = "bad fault \"" + spec + "\": " + kind + " needs a record count";
+                *error = "bad fault \"" + text + "\": " + kind + " needs a record count";
             return false;
         }
         (kind == "exit-after" ? exitAfter : silenceAfter) = n;
@@ -71,14 +71,14 @@ bool Faults::add(const std::string &spec, std::string *error) {
             continue;
         if (!ParseCount(arg, 255, &n)) {
             if (error)
-                *error = "bad fault \"" + spec + "\": " + kind + " needs an order code 0 to 255";
+                *error = "bad fault \"" + text + "\": " + kind + " needs an order code 0 to 255";
             return false;
         }
         byOrder[std::size_t(n)] = k.second;
         return true;
     }
     if (error)
-        *error = "unknown fault \"" + spec + "\"";
+        *error = "unknown fault \"" + text + "\"";
     return false;
 }
 

@@ -44,7 +44,7 @@ struct Faults {
 
     // "silence:CODE", "short:CODE", "long:CODE", "garble:CODE", "split:CODE", "late:CODE",
     // "exit-after:N", "silence-after:N". Returns false with a reason for anything else.
-    bool add(const std::string &spec, std::string *error);
+    bool add(const std::string &text, std::string *error);
     static const char *Help();
 };
 

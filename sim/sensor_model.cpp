@@ -69,17 +69,17 @@ const char *SceneNames() {
     return "cards, red, green, blue, yellow, white, dark";
 }
 
-bool MakeScene(const std::string &spec, Scene *scene, std::string *error) {
+bool MakeScene(const std::string &name, Scene *scene, std::string *error) {
     Scene s;
-    if (spec == "cards") {
+    if (name == "cards") {
         s.patches = {kRed, kGreen, kBlue, kYellow, kDark};
-    } else if (spec == "red" || spec == "green" || spec == "blue" || spec == "yellow" ||
-               spec == "white" || spec == "dark") {
+    } else if (name == "red" || name == "green" || name == "blue" || name == "yellow" ||
+               name == "white" || name == "dark") {
         for (const Patch *p : {&kRed, &kGreen, &kBlue, &kYellow, &kWhite, &kDark})
-            if (p->name == spec)
+            if (p->name == name)
                 s.patches = {*p};
     } else {
-        std::stringstream list(spec);
+        std::stringstream list(name);
         std::string item;
         while (std::getline(list, item, ';')) {
             std::stringstream fields(item);
@@ -95,7 +95,7 @@ bool MakeScene(const std::string &spec, Scene *scene, std::string *error) {
             }
             if (v.size() != 3) {
                 if (error)
-                    *error = "bad scene \"" + spec + "\": expected a name (" + SceneNames() +
+                    *error = "bad scene \"" + name + "\": expected a name (" + SceneNames() +
                              ") or R,G,B[;R,G,B...] with values 0 to 4095";
                 return false;
             }

@@ -51,7 +51,7 @@ struct Scene {
 
 // Builds a scene from a name ("cards", "red", "green", "blue", "yellow", "white", "dark") or
 // from "R,G,B[;R,G,B...]" raw means. Returns false with a reason for anything else.
-bool MakeScene(const std::string &spec, Scene *scene, std::string *error);
+bool MakeScene(const std::string &name, Scene *scene, std::string *error);
 // The scene names MakeScene knows, for help texts.
 const char *SceneNames();
 

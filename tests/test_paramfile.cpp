@@ -45,8 +45,8 @@ TEST_F(ParamFile, SaveThenLoadRestoresTheWholeBlock) {
     SetCtrlVal(panel, PANEL_HOLD, u16{250});
     for (int r = 1; r <= 15; ++r)
         for (int c = 1; c <= 5; ++c)
-            SetTableCellVal(panel, PANEL_TABLE, MakePoint(c, r), r == 15 && c == 5 ? 65535
-                                                                                 : r * 100 + c);
+            SetTableCellVal(panel, PANEL_TABLE, MakePoint(c, r),
+                            r == 15 && c == 5 ? 65535 : r * 100 + c);
     pp[9] = 65535; // spare words, last read from the sensor
     pp[14] = 1234;
     popups.fileAnswers.push_back(path);

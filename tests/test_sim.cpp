@@ -289,8 +289,8 @@ TEST(SensorClassification, DefaultSceneCanBeTaught) {
 TEST(SensorFaults, RepliesGoWrongAsAsked) {
     Faults faults;
     std::string error;
-    for (const char *spec : {"silence:3", "short:5", "long:7", "garble:4", "exit-after:2"})
-        ASSERT_TRUE(faults.add(spec, &error)) << spec << ": " << error;
+    for (const char *fault : {"silence:3", "short:5", "long:7", "garble:4", "exit-after:2"})
+        ASSERT_TRUE(faults.add(fault, &error)) << fault << ": " << error;
     for (const char *bad : {"silence", "short:256", "long:x", "boom:1", "exit-after:-1", ""})
         EXPECT_FALSE(faults.add(bad, &error)) << bad;
 

@@ -23,8 +23,8 @@ extern const int DATFILE; // 3
 
 // ---- Global state (defined once in globals.cpp) --------------------------------------------
 extern int panel;
-extern u16 poll; // 1 while the polling loop runs
-extern u16 target;        // RAM, EEPROM or DATFILE
+extern u16 poll;   // 1 while the polling loop runs
+extern u16 target; // RAM, EEPROM or DATFILE
 extern double transbeg, waitdel, tdiff, tstart;
 extern u16 com;
 extern u16 anzpara, anzdata, sync, order;
@@ -73,9 +73,8 @@ void PacingWait();
 void RegisterPanelCallbacks();
 
 // ---- Callbacks ---------------------------------------------------------------------------
-#define TINTARO_CTRL_CB(name)                                                                  \
-    int name(int panel, int control, int event, void *callbackData, int eventData1,           \
-             int eventData2)
+#define TINTARO_CTRL_CB(name)                                                                      \
+    int name(int panel, int control, int event, void *callbackData, int eventData1, int eventData2)
 int CBF_P(int panel, int event, void *callbackData, int eventData1, int eventData2);
 TINTARO_CTRL_CB(CBF_EditConnect);
 TINTARO_CTRL_CB(CBF_ButtonSend);

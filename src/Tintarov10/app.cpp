@@ -15,7 +15,8 @@
 
 namespace {
 
-#define CTRL_ENTRY(fn) {#fn, fn, nullptr}
+#define CTRL_ENTRY(fn)                                                                             \
+    { #fn, fn, nullptr }
 // The resource binds callbacks by these names.
 const CallbackEntry kCallbacks[] = {
     {"CBF_P", nullptr, CBF_P},
@@ -62,7 +63,9 @@ const CallbackEntry kCallbacks[] = {
 
 } // namespace
 
-void RegisterPanelCallbacks() { RegisterCallbacks(kCallbacks, std::size(kCallbacks)); }
+void RegisterPanelCallbacks() {
+    RegisterCallbacks(kCallbacks, std::size(kCallbacks));
+}
 
 int WinMain(void *instance, void *, char *, int) {
     if (InitRTEEx(instance, nullptr, nullptr) == 0)

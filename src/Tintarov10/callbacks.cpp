@@ -46,10 +46,19 @@ bool SwitchIsOn(int panelHandle, int control) {
     return on == 1;
 }
 
-// Any "off" transition of the memory selection falls back to RAM.
-void FallBackToRam(int panelHandle) {
-    target = static_cast<u16>(RAM);
-    SetCtrlVal(panelHandle, PANEL_SELECT_RAM, std::int32_t{1});
+// One of the three memory switches changed. Switched on, it selects its memory and the other
+// two go off, in the order given; switched off, the selection falls back to RAM, which is
+// also how RAM refuses to be switched off.
+void SelectMemory(int panelHandle, int own, int memory, int firstOther, int secondOther) {
+    if (SwitchIsOn(panelHandle, own)) {
+        SetCtrlVal(panelHandle, own, std::int32_t{1});
+        target = static_cast<u16>(memory);
+        SetCtrlVal(panelHandle, firstOther, std::int32_t{0});
+        SetCtrlVal(panelHandle, secondOther, std::int32_t{0});
+    } else {
+        target = static_cast<u16>(RAM);
+        SetCtrlVal(panelHandle, PANEL_SELECT_RAM, std::int32_t{1});
+    }
 }
 
 } // namespace
@@ -107,44 +116,21 @@ int CBF_ButtonStop(int, int, int event, void *, int, int) {
 }
 
 int CBF_SelectRAM(int panelHandle, int, int event, void *, int, int) {
-    if (ShowHelp(event, InfoSelectMEM) || event != EVENT_VAL_CHANGED)
-        return 0;
-    if (SwitchIsOn(panelHandle, PANEL_SELECT_RAM)) {
-        SetCtrlVal(panelHandle, PANEL_SELECT_RAM, std::int32_t{1});
-        target = static_cast<u16>(RAM);
-        SetCtrlVal(panelHandle, PANEL_SELECT_EEPROM, std::int32_t{0});
-        SetCtrlVal(panelHandle, PANEL_SELECT_FILE, std::int32_t{0});
-    } else {
-        FallBackToRam(panelHandle);
-    }
+    if (!ShowHelp(event, InfoSelectMEM) && event == EVENT_VAL_CHANGED)
+        SelectMemory(panelHandle, PANEL_SELECT_RAM, RAM, PANEL_SELECT_EEPROM, PANEL_SELECT_FILE);
     return 0;
 }
 
 int CBF_SelectEEPROM(int panelHandle, int, int event, void *, int, int) {
-    if (ShowHelp(event, InfoSelectMEM) || event != EVENT_VAL_CHANGED)
-        return 0;
-    if (SwitchIsOn(panelHandle, PANEL_SELECT_EEPROM)) {
-        SetCtrlVal(panelHandle, PANEL_SELECT_EEPROM, std::int32_t{1});
-        target = static_cast<u16>(EEPROM);
-        SetCtrlVal(panelHandle, PANEL_SELECT_RAM, std::int32_t{0});
-        SetCtrlVal(panelHandle, PANEL_SELECT_FILE, std::int32_t{0});
-    } else {
-        FallBackToRam(panelHandle);
-    }
+    if (!ShowHelp(event, InfoSelectMEM) && event == EVENT_VAL_CHANGED)
+        SelectMemory(panelHandle, PANEL_SELECT_EEPROM, EEPROM, PANEL_SELECT_RAM, PANEL_SELECT_FILE);
     return 0;
 }
 
 int CBF_SelectFILE(int panelHandle, int, int event, void *, int, int) {
-    if (ShowHelp(event, InfoSelectMEM) || event != EVENT_VAL_CHANGED)
-        return 0;
-    if (SwitchIsOn(panelHandle, PANEL_SELECT_FILE)) {
-        SetCtrlVal(panelHandle, PANEL_SELECT_FILE, std::int32_t{1});
-        target = static_cast<u16>(DATFILE);
-        SetCtrlVal(panelHandle, PANEL_SELECT_EEPROM, std::int32_t{0});
-        SetCtrlVal(panelHandle, PANEL_SELECT_RAM, std::int32_t{0});
-    } else {
-        FallBackToRam(panelHandle);
-    }
+    if (!ShowHelp(event, InfoSelectMEM) && event == EVENT_VAL_CHANGED)
+        SelectMemory(panelHandle, PANEL_SELECT_FILE, DATFILE, PANEL_SELECT_EEPROM,
+                     PANEL_SELECT_RAM);
     return 0;
 }
 
@@ -248,10 +234,10 @@ int CBF_EditPmod(int panelHandle, int, int event, void *, int, int) {
 }
 
 // Controls whose value is only taken when the panel is read: help text only.
-#define HELP_ONLY_CALLBACK(name, text)                                                         \
-    int name(int, int, int event, void *, int, int) {                                          \
-        ShowHelp(event, text);                                                                 \
-        return 0;                                                                              \
+#define HELP_ONLY_CALLBACK(name, text)                                                             \
+    int name(int, int, int event, void *, int, int) {                                              \
+        ShowHelp(event, text);                                                                     \
+        return 0;                                                                                  \
     }
 HELP_ONLY_CALLBACK(CBF_EditAverage, InfoEditAverage)
 HELP_ONLY_CALLBACK(CBF_EditTrigger, InfoEditTrigger)

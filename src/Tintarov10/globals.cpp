@@ -23,9 +23,9 @@ char szWriteBuf[1024] = {};
 char szReadBuf[1024] = {};
 std::array<u16, kParaWords> pp = {};
 std::array<u16, kDataWords> databuf = {};
-u16 power = 0, pmod = 0, average = 0, evalmode = 0, hold = 0, intlim = 0, maxcolno = 0,
-    outmode = 0, trigger = 0;
-std::array<u16, kTeachRows * kTeachCols> ctt = {};
+u16 power = 0, pmod = 0, average = 0, evalmode = 0, hold = 0, intlim = 0, maxcolno = 0, outmode = 0,
+    trigger = 0;
+std::array<u16, kTeachRows *kTeachCols> ctt = {};
 u16 dataR = 0, dataG = 0, dataB = 0, dataX = 0, dataY = 0, dataINT = 0, dataCOL = 0;
 std::array<double, kHistoryValues> alldata = {};
 u16 source = 0;
@@ -33,9 +33,9 @@ std::array<u16, 4096> xramp = {}, yramp = {};
 char proj_dir[260] = {};
 char file_name[260] = {};
 // Plot colour of each teach-table row; entry 15 is never drawn.
-const std::array<double, 16> sicolarr = {
-    0x0000FF, 0xFF0000, 0x000000, 0xFF80C0, 0x008000, 0xFFFF00, 0x808000, 0x800080,
-    0x80FFFF, 0xFF0080, 0x400080, 0xFF00FF, 0x80FF00, 0x408080, 0x800000, 0xFFFFFF};
+const std::array<double, 16> sicolarr = {0x0000FF, 0xFF0000, 0x000000, 0xFF80C0, 0x008000, 0xFFFF00,
+                                         0x808000, 0x800080, 0x80FFFF, 0xFF0080, 0x400080, 0xFF00FF,
+                                         0x80FF00, 0x408080, 0x800000, 0xFFFFFF};
 int textIDsoft = 0;
 
 } // namespace tintaro

@@ -13,11 +13,13 @@ namespace {
 constexpr int kSpareBegin = 9;  // words 9..14 are carried, never interpreted
 constexpr int kTableBegin = 15; // the teach table starts at word 15
 
-u16 *const kParams[kSpareBegin] = {&power, &pmod,     &average, &evalmode, &hold,
+u16 *const kParams[kSpareBegin] = {&power,  &pmod,     &average, &evalmode, &hold,
                                    &intlim, &maxcolno, &outmode, &trigger};
 
 // Words actually held by `pp` and the buffers, however large anzpara is set.
-std::size_t ParaWords() { return std::min<std::size_t>(anzpara, pp.size()); }
+std::size_t ParaWords() {
+    return std::min<std::size_t>(anzpara, pp.size());
+}
 
 u16 JoinWord(const char *bytes) {
     const auto hi = static_cast<unsigned char>(bytes[0]);

@@ -11,9 +11,8 @@ int GetProjectDir(char *dir);
 // ASCII, one value per line, right-aligned in `fieldWidth`. The text goes to a temporary
 // file beside the target, which then replaces the target; on failure the target is left as
 // it was. Returns 0, or a negative code.
-int ArrayToFile(const char *file, const void *array, int dataType, int count, int groups,
-                int order, int layout, int columnSeparation, int fieldWidth, int fileType,
-                int fileAction);
+int ArrayToFile(const char *file, const void *array, int dataType, int count, int groups, int order,
+                int layout, int columnSeparation, int fieldWidth, int fileType, int fileAction);
 
 // Reads `count` elements. Numbers may be separated by white space, commas or tabs. A missing
 // file, fewer or more than `count` values, a token that is not a number or a value outside

@@ -9,18 +9,17 @@ enum { VAL_XAXIS = 0, VAL_LEFT_YAXIS = 1 };
 enum { VAL_MANUAL = 0, VAL_AUTOSCALE = 1 };
 
 // Plot, point and line style codes for PlotXY.
-enum { VAL_THIN_LINE = 5 };  // plot style: a line through the points, no markers
-enum { VAL_NO_POINT = 12 };  // point style: none
-enum { VAL_SOLID = 0 };      // line style
+enum { VAL_THIN_LINE = 5 }; // plot style: a line through the points, no markers
+enum { VAL_NO_POINT = 12 }; // point style: none
+enum { VAL_SOLID = 0 };     // line style
 
 // Refresh modes for DeleteGraphPlot.
 enum { VAL_DELAYED_DRAW = 0, VAL_IMMEDIATE_DRAW = 1 };
 
 // Plots y against x; both arrays have `count` elements of the given type code (VAL_DOUBLE or
 // VAL_UNSIGNED_SHORT_INTEGER). Returns a positive plot handle or a negative code.
-int PlotXY(int panel, int control, const void *x, const void *y, int count, int xType,
-           int yType, int plotStyle, int pointStyle, int lineStyle, int pointFrequency,
-           int color);
+int PlotXY(int panel, int control, const void *x, const void *y, int count, int xType, int yType,
+           int plotStyle, int pointStyle, int lineStyle, int pointFrequency, int color);
 
 // Draws an arc inside the rectangle (x1, y1)-(x2, y2); angles in tenths of a degree, 3600 a
 // full ellipse. fillColor VAL_TRANSPARENT leaves it unfilled. Returns a plot handle.
@@ -51,7 +50,7 @@ int GetTraceAttribute(int panel, int control, int trace, int attribute, int *val
 struct PlotInfo {
     enum Kind { Line, Arc } kind = Line;
     int color = 0;
-    int points = 0; // Line: number of points
+    int points = 0;                        // Line: number of points
     double x1 = 0, y1 = 0, x2 = 0, y2 = 0; // Arc: bounding rectangle; Line: first and last point
 };
 int GetPlotCount(int panel, int control);

@@ -11,12 +11,12 @@
 // Results of OpenComConfig and the other serial operations.
 enum {
     COM_UNKNOWN_SYSTEM_ERROR = -1,
-    COM_INVALID_PORT = -2,   // number outside 1..16
+    COM_INVALID_PORT = -2, // number outside 1..16
     COM_PORT_NOT_OPEN = -3,
     COM_IO_ERROR = -4,
     COM_RS232_ERROR = -5,
-    COM_NO_PORT_FOUND = -6,  // no device behind that number
-    COM_CANNOT_OPEN = -7,    // device exists but is busy or not permitted
+    COM_NO_PORT_FOUND = -6, // no device behind that number
+    COM_CANNOT_OPEN = -7,   // device exists but is busy or not permitted
     COM_TIMEOUT = -99,
 };
 

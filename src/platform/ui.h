@@ -34,20 +34,20 @@ enum {
 
 // ---- Attribute codes ----------------------------------------------------------------------
 enum {
-    ATTR_DIMMED = 500,           // 1 greyed and not operable, 0 normal
-    ATTR_VISIBLE = 530,          // 0 hidden, 1 shown
-    ATTR_LEFT = 531,             // pixels from the panel's left edge
-    ATTR_TOP = 532,              // pixels from the panel's top edge
-    ATTR_FRAME_COLOR = 550,      // background colour of a decoration, 0xRRGGBB
-    ATTR_ZPLANE_POSITION = 610,  // stacking: 0 in front of its siblings, 100 behind them
-    ATTR_LABEL_COLOR = 640,      // table row label colour (SetTableRowAttribute)
-    ATTR_LABEL_TEXT = 641,       // table column label text (SetTableColumnAttribute)
-    ATTR_TEXT_COLOR = 680,       // 0xRRGGBB
-    ATTR_TEXT_FONT = 682,        // font name; "AppFont" is the application's standard font
-    ATTR_TEXT_POINT_SIZE = 686,  // points
-    ATTR_TEXT_BGCOLOR = 690,     // 0xRRGGBB or VAL_TRANSPARENT
+    ATTR_DIMMED = 500,             // 1 greyed and not operable, 0 normal
+    ATTR_VISIBLE = 530,            // 0 hidden, 1 shown
+    ATTR_LEFT = 531,               // pixels from the panel's left edge
+    ATTR_TOP = 532,                // pixels from the panel's top edge
+    ATTR_FRAME_COLOR = 550,        // background colour of a decoration, 0xRRGGBB
+    ATTR_ZPLANE_POSITION = 610,    // stacking: 0 in front of its siblings, 100 behind them
+    ATTR_LABEL_COLOR = 640,        // table row label colour (SetTableRowAttribute)
+    ATTR_LABEL_TEXT = 641,         // table column label text (SetTableColumnAttribute)
+    ATTR_TEXT_COLOR = 680,         // 0xRRGGBB
+    ATTR_TEXT_FONT = 682,          // font name; "AppFont" is the application's standard font
+    ATTR_TEXT_POINT_SIZE = 686,    // points
+    ATTR_TEXT_BGCOLOR = 690,       // 0xRRGGBB or VAL_TRANSPARENT
     ATTR_POINTS_PER_SCREEN = 1171, // strip chart: x span in points; setting it empties the chart
-    ATTR_TRACE_VISIBLE = 1234,   // strip chart trace (SetTraceAttribute): 0 hidden, 1 shown
+    ATTR_TRACE_VISIBLE = 1234,     // strip chart trace (SetTraceAttribute): 0 hidden, 1 shown
 };
 
 constexpr int VAL_TRANSPARENT = 0x1000000;
@@ -132,8 +132,7 @@ int GetTableCellVal(int panel, int control, Point cell, std::uint16_t *value);
 int SetTableCellVal(int panel, int control, Point cell, std::int32_t value);
 int SetTableRowAttribute(int panel, int control, int row, int attribute, int value);
 int GetTableRowAttribute(int panel, int control, int row, int attribute, int *value);
-int SetTableColumnAttribute(int panel, int control, int column, int attribute,
-                            const char *value);
+int SetTableColumnAttribute(int panel, int control, int column, int attribute, const char *value);
 // Copies a column label (Latin-1), truncated to size - 1 bytes and terminated.
 int GetTableColumnAttribute(int panel, int control, int column, int attribute, char *value,
                             std::size_t size);
@@ -153,8 +152,8 @@ int FileSelectPopup(const char *defaultDirectory, const char *defaultFileName,
 // record what would have been shown; an empty handler restores the real dialogs.
 struct PopupRequest {
     enum Kind { Message, FileSelect } kind = Message;
-    std::string title;   // Latin-1 bytes as passed
-    std::string message; // Message only
+    std::string title;                          // Latin-1 bytes as passed
+    std::string message;                        // Message only
     std::string directory, defaultName, filter; // FileSelect only
     int restrictDirectory = 0, restrictExtension = 0, allowCancel = 1, allowMakeDirectory = 0;
 };
