@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include "traffic_log.h"
+
 // Asks a window to close as a window manager's close box would (x11_close.cpp).
 bool SendCloseRequest(const char *display, unsigned long window);
 
@@ -33,18 +35,8 @@ bool WaitFor(const std::function<bool()> &ready, int ms) {
     return ready();
 }
 
-// Order codes of the requests in a simulator traffic log.
 std::vector<int> OrdersIn(const QString &logPath) {
-    std::vector<int> orders;
-    QFile f(logPath);
-    if (!f.open(QIODevice::ReadOnly))
-        return orders;
-    for (const QByteArray &line : f.readAll().split('\n')) {
-        const QList<QByteArray> fields = line.split(' ');
-        if (fields.size() > 2 && fields[1] == "RX")
-            orders.push_back(fields[2].toInt());
-    }
-    return orders;
+    return Orders(ReadLog(logPath));
 }
 
 int Count(const std::vector<int> &orders, int order) {

@@ -21,6 +21,8 @@
 
 #include <gtest/gtest.h>
 
+#include "traffic_log.h"
+
 #include "Tintarov10/panel_ids.h"
 
 namespace {
@@ -28,47 +30,11 @@ namespace {
 const QString kBin = QStringLiteral(TINTARO_BIN_DIR);
 using Block = std::vector<int>; // the 90 words of a parameter block
 
-// One frame of the simulator's traffic log.
-struct Frame {
-    bool rx = false;
-    int order = -1; // requests only
-    QByteArray bytes;
-};
-
-std::vector<Frame> ReadLog(const QString &path) {
-    std::vector<Frame> frames;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return frames;
-    for (const QByteArray &line : f.readAll().split('\n')) {
-        const QList<QByteArray> fields = line.simplified().split(' ');
-        if (fields.size() < 3 || (fields[1] != "RX" && fields[1] != "TX"))
-            continue;
-        Frame fr;
-        fr.rx = fields[1] == "RX";
-        int first = 2;
-        if (fr.rx)
-            fr.order = fields[first++].toInt();
-        for (int i = first; i < fields.size(); ++i)
-            fr.bytes.append(char(fields[i].toInt(nullptr, 16)));
-        frames.push_back(fr);
-    }
-    return frames;
-}
-
 std::vector<int> Words(const QByteArray &bytes, int from) {
     std::vector<int> w;
     for (int i = from; i + 1 < bytes.size(); i += 2)
         w.push_back((quint8(bytes[i]) << 8) | quint8(bytes[i + 1]));
     return w;
-}
-
-std::vector<int> Orders(const std::vector<Frame> &frames) {
-    std::vector<int> o;
-    for (const Frame &f : frames)
-        if (f.rx)
-            o.push_back(f.order);
-    return o;
 }
 
 // The block carried by the last request with `order` (1 RAM write, 2 EEPROM write).
