@@ -135,10 +135,16 @@ int WriteCtrlValue(Control &c, long long value) {
     case Kind::Switch:
         static_cast<QAbstractButton *>(w)->setChecked(value != 0);
         return UIE_NO_ERROR;
-    case Kind::Numeric:
+    case Kind::Numeric: {
+        auto *spin = static_cast<QSpinBox *>(w);
+        // An indicator that already shows the value is left alone: the live displays are
+        // written every record, and laying their text out again is most of what that costs.
+        if (spin->isReadOnly() && spin->value() == value)
+            return UIE_NO_ERROR;
         // The spin box coerces the value into its own range.
-        static_cast<QSpinBox *>(w)->setValue(int(value));
+        spin->setValue(int(value));
         return UIE_NO_ERROR;
+    }
     case Kind::Slide:
         static_cast<TintaroSlide *>(w)->setValue(int(value));
         return UIE_NO_ERROR;
