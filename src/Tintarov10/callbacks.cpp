@@ -14,9 +14,6 @@
 
 namespace {
 
-constexpr int kGreen = 0x008000;
-constexpr int kRed = 0xFF0000;
-
 // Every callback that has a help text shows it on a right click and does nothing else then.
 bool ShowHelp(int event, const char *text) {
     if (event != EVENT_RIGHT_CLICK)
@@ -34,11 +31,6 @@ void CheckMaxcolNo(int panelHandle) {
         MessagePopup("INFO", InfoMaxColNo);
 }
 
-void MarkActiveRows(int panelHandle) {
-    for (int row = 1; row <= kTeachRows; ++row)
-        SetTableRowAttribute(panelHandle, PANEL_TABLE, row, ATTR_LABEL_COLOR,
-                             row <= maxcolno ? kGreen : kRed);
-}
 
 bool SwitchIsOn(int panelHandle, int control) {
     std::int32_t on = 0;

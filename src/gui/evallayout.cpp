@@ -83,11 +83,14 @@ void InitEval() {
     if (maxcolno > 4 && outmode != 1)
         MessagePopup("INFO", InfoMaxColNo);
 
-    for (int row = 1; row <= kTeachRows; ++row)
-        SetTableRowAttribute(panel, PANEL_TABLE, row, ATTR_LABEL_COLOR,
-                             row <= maxcolno ? kGreen : kRed);
-
+    MarkActiveRows(panel);
     DispVis();
+}
+
+void MarkActiveRows(int panelHandle) {
+    for (int row = 1; row <= kTeachRows; ++row)
+        SetTableRowAttribute(panelHandle, PANEL_TABLE, row, ATTR_LABEL_COLOR,
+                             row <= maxcolno ? kGreen : kRed);
 }
 
 void DispVis() {

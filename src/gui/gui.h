@@ -17,6 +17,8 @@ void InitEval();
 void DispVis();
 void ParaVis();
 void ParaInVis();
+// Row labels of the teach table: rows 1 to maxcolno green (checked), the others red.
+void MarkActiveRows(int panelHandle);
 
 // Colour teach table.
 void TeachDataTo();
