@@ -93,9 +93,7 @@ int CBF_ButtonGo(int panelHandle, int, int event, void *, int, int) {
         return 0;
     PacingWait();
     DeleteGraphPlot(panelHandle, PANEL_GRAPHDATA1, -1, VAL_IMMEDIATE_DRAW);
-    PlotXY(panelHandle, PANEL_GRAPHDATA1, xramp.data(), yramp.data(), 4096,
-           VAL_UNSIGNED_SHORT_INTEGER, VAL_UNSIGNED_SHORT_INTEGER, VAL_THIN_LINE, VAL_NO_POINT,
-           VAL_SOLID, 1, 0xA0A0A0);
+    ShowBoundaryLine(panelHandle, PANEL_GRAPHDATA1);
     GetData();
     return 0;
 }

@@ -24,6 +24,8 @@ void MarkActiveRows(int panelHandle);
 void TeachDataTo();
 void ResetTable();
 void ApplyFromAll();
+// Draws the grey boundary line X + Y = 4095 of the colour plane on a graph control.
+void ShowBoundaryLine(int panelHandle, int graph);
 // Draws the boundary line and three arcs per table row on a graph control.
 void ShowTeachPlot(int graph);
 

@@ -62,10 +62,14 @@ void ApplyFromAll() {
     ShowTeachPlot(PANEL_GRAPHDATA1);
 }
 
+void ShowBoundaryLine(int panelHandle, int graph) {
+    PlotXY(panelHandle, graph, xramp.data(), yramp.data(), 4096, VAL_UNSIGNED_SHORT_INTEGER,
+           VAL_UNSIGNED_SHORT_INTEGER, VAL_THIN_LINE, VAL_NO_POINT, VAL_SOLID, 1, 0xA0A0A0);
+}
+
 void ShowTeachPlot(int graph) {
     DeleteGraphPlot(panel, graph, -1, VAL_IMMEDIATE_DRAW);
-    PlotXY(panel, graph, xramp.data(), yramp.data(), 4096, VAL_UNSIGNED_SHORT_INTEGER,
-           VAL_UNSIGNED_SHORT_INTEGER, VAL_THIN_LINE, VAL_NO_POINT, VAL_SOLID, 1, 0xA0A0A0);
+    ShowBoundaryLine(panel, graph);
     for (int i = 0; i < kTeachRows; ++i) {
         const int x = ctt[kTeachCols * i + 0];
         const int y = ctt[kTeachCols * i + 1];
