@@ -7,11 +7,11 @@
 
 #include "Tintarov10/Tintarov10.h"
 #include "gui/autoadjust_core.h"
-
-static_assert(kTeachRows * kTeachCols == 75, "teach table layout");
 #include "gui/gui.h"
 #include "platform/graph.h"
 #include "platform/ui.h"
+
+static_assert(kTeachRows * kTeachCols == 75, "teach table layout");
 
 std::uint32_t IntSqrt(std::uint64_t v) {
     auto r = static_cast<std::uint64_t>(std::sqrt(static_cast<double>(v)));
