@@ -230,9 +230,9 @@ TEST_F(PanelUiTest, TypedValuesRefuseMismatchAndNeverOverrun) {
     // Rings take item values, not indices.
     EXPECT_EQ(SetCtrlVal(panel, 17, std::int32_t(7)), 0);
     EXPECT_EQ(W<QComboBox>(17)->currentIndex(), 2);
-    EXPECT_EQ(SetCtrlVal(panel, 17, std::int32_t(2)), UIE_OUT_OF_RANGE);
     EXPECT_EQ(GetCtrlVal(panel, 17, &u.v), 0);
     EXPECT_EQ(u.v, 7);
+    EXPECT_EQ(SetCtrlVal(panel, 17, std::int32_t(70000)), UIE_OUT_OF_RANGE) << "not a u16";
     // Colour bars keep values above their scale exactly.
     EXPECT_EQ(SetCtrlVal(panel, 22, std::int32_t(65535)), 0);
     EXPECT_EQ(GetCtrlVal(panel, 22, &u.v), 0);

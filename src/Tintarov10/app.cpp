@@ -12,6 +12,7 @@
 #include "platform/serial.h"
 #include "platform/timer.h"
 #include "platform/ui.h"
+#include "status/status.h"
 
 namespace {
 
@@ -75,6 +76,7 @@ int WinMain(void *instance, void *, char *, int) {
     if (panel < 0)
         return -1;
     GetProjectDir(proj_dir);
+    StartLinkStatus();
     InitVars();
     InitRS232(com);
     DisplayPanel(panel);

@@ -91,6 +91,9 @@ int CBF_ButtonGet(int, int, int event, void *, int, int) {
 int CBF_ButtonGo(int panelHandle, int, int event, void *, int, int) {
     if (ShowHelp(event, InfoButtonGo) || event != EVENT_COMMIT)
         return 0;
+    // Polling already runs: a held F11 must not stack one loop per key repeat.
+    if (PollingLoopRunning())
+        return 0;
     PacingWait();
     DeleteGraphPlot(panelHandle, PANEL_GRAPHDATA1, -1, VAL_IMMEDIATE_DRAW);
     ShowBoundaryLine(panelHandle, PANEL_GRAPHDATA1);

@@ -22,6 +22,8 @@ void GetRxBufData();
 void SendPara();
 void GetPara();
 void GetData();
+// True while GetData's loop runs (also while a callback runs nested inside it).
+bool PollingLoopRunning();
 
 // Parameter files.
 void SendParaToFile();

@@ -3,12 +3,14 @@
 //
 // Parameter files: the 90 words of the parameter block as an ASCII array file.
 #include <cstdio>
+#include <cstring>
 
 #include "Tintarov10/Tintarov10.h"
 #include "com232/com232.h"
 #include "gui/gui.h"
 #include "platform/files.h"
 #include "platform/ui.h"
+#include "status/status.h"
 
 namespace {
 
@@ -28,6 +30,8 @@ const char *ReadFailureReason(int result) {
         return "NOT A LIST OF NUMBERS";
     case FILE_OUT_OF_RANGE:
         return "VALUE OUTSIDE 0 TO 65535";
+    case FILE_NOT_REGULAR:
+        return "NOT A REGULAR FILE";
     default:
         return "FILE CANNOT BE READ";
     }
@@ -35,10 +39,23 @@ const char *ReadFailureReason(int result) {
 
 // The operator's warning in the program's usual style, naming the file.
 void ReportFileProblem(const char *what, const char *reason) {
-    static char message[512];
-    std::snprintf(message, sizeof message, " ATTENTION! \n \n %s \n %s \n %s", what, reason,
-                  file_name);
-    MessagePopup("INFO", message);
+    static char message[256];
+    std::snprintf(message, sizeof message, " ATTENTION! \n \n %s \n %s \n ", what, reason);
+    // The name goes separately: it is in the file-name encoding, not in the message's.
+    MessagePopupWithPath("INFO", message, file_name);
+}
+
+// The chosen file's own name, without its folder, for the status bar.
+const char *FileBaseName() {
+    const char *slash = std::strrchr(file_name, '/');
+    return slash ? slash + 1 : file_name;
+}
+
+// "init.dat saved" and the like.
+void NoteFileTransfer(const char *what) {
+    char text[300];
+    std::snprintf(text, sizeof text, "%s %s", FileBaseName(), what);
+    NoteTransfer(text);
 }
 
 } // namespace
@@ -49,8 +66,13 @@ void SendParaToFile() {
     GetPanelValues();
     CopyVarsToPP();
     if (ArrayToFile(file_name, pp.data(), VAL_UNSIGNED_SHORT_INTEGER, anzpara, 1, 0, 0, 0, 5, 1,
-                    0) < 0)
+                    0) < 0) {
         ReportFileProblem("PARAMETER FILE NOT SAVED", "FOLDER OR FILE NOT WRITABLE");
+        NoteFileTransfer("not saved");
+        return;
+    }
+    NoteFileTransfer("saved");
+    KeepBlock(FileBaseName(), pp.data());
 }
 
 void ReadParaFromFile() {
@@ -61,9 +83,12 @@ void ReadParaFromFile() {
         FileToArray(file_name, pp.data(), VAL_UNSIGNED_SHORT_INTEGER, anzpara, 1, 0, 0, 1);
     if (result < 0) {
         ReportFileProblem("PARAMETER FILE NOT LOADED", ReadFailureReason(result));
+        NoteFileTransfer("not loaded");
         return;
     }
     CopyPPtoVars();
     SetPanelValues();
     InitEval();
+    NoteFileTransfer("loaded");
+    KeepBlock(FileBaseName(), pp.data());
 }

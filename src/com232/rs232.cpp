@@ -11,11 +11,15 @@
 #include "platform/serial.h"
 #include "platform/timer.h"
 #include "platform/ui.h"
+#include "status/status.h"
 
 namespace {
 
 constexpr double kReplyTimeout = 2.0;
 constexpr int kIdentBytes = 96; // 48 words, one character in each low byte
+constexpr int kEchoBytes = 4;   // sync word and order word of the request
+constexpr char kEchoWarning[] =
+    " ATTENTION! \n \n LINE ECHOES THE REQUEST \n NO SENSOR ANSWERS ON THIS PORT";
 
 } // namespace
 
@@ -64,11 +68,13 @@ void ReportTimeout() {
 
 void InitRS232(int port) {
     poll = 0;
+    NotePortOpening(port);
     ret = static_cast<i16>(OpenComConfig(port, "", 19200, 0, 8, 1, 1024, 1024));
     if (ret < 0) {
         std::strncpy(szStatus, ComErrorText(ret), sizeof szStatus - 1);
         szStatus[sizeof szStatus - 1] = '\0';
         SetCtrlVal(panel, PANEL_STATUS, szStatus);
+        NoteLinkPortError(szStatus);
         return;
     }
     SetComTime(port, kReplyTimeout);
@@ -82,8 +88,17 @@ void CheckComLine() {
     order = 7;
     WriteRequest(static_cast<unsigned char>(order & 0xFF));
     WaitAndReadReply(kIdentBytes);
+    // A loopback plug or an echoing adapter sends the request back; its bytes would pass for
+    // an identification and the program's own block for the sensor's.
+    if (nBytesR >= kEchoBytes && std::memcmp(szReadBuf, szWriteBuf, kEchoBytes) == 0) {
+        SetCtrlVal(panel, PANEL_STATUS, "LINE ECHOES THE REQUEST");
+        NoteLinkEchoes();
+        MessagePopup("INFO", kEchoWarning);
+        return;
+    }
     if (nBytesR != kIdentBytes) {
         ReportTimeout();
+        NoteLinkNoReply();
         return;
     }
     char ident[kIdentBytes / 2 + 1];
@@ -91,6 +106,7 @@ void CheckComLine() {
         ident[i] = szReadBuf[2 * i + 1];
     ident[kIdentBytes / 2] = '\0';
     SetCtrlVal(panel, PANEL_STATUS, ident);
+    NoteLinkIdentified(ident);
     // With FILE selected the sensor's RAM is read: there is no file to read from here.
     if (target == DATFILE)
         order = 3;

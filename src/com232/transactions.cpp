@@ -9,6 +9,7 @@
 #include "platform/serial.h"
 #include "platform/timer.h"
 #include "platform/ui.h"
+#include "status/status.h"
 
 void SendPara() {
     poll = 0;
@@ -24,8 +25,14 @@ void SendPara() {
     GetPanelValues();
     CopyVarsToPP();
     nBytesW = static_cast<u16>(WriteRequest(static_cast<unsigned char>(order & 0xFF)));
-    if (nBytesW != 2 * anzpara + 4)
+    if (nBytesW != 2 * anzpara + 4) {
         ReportTimeout();
+        NoteTransfer("TIMEOUT at SEND");
+        NoteLinkNoReply();
+        return;
+    }
+    NoteTransfer(order == 1 ? "RAM written" : "EEPROM written");
+    KeepBlock(order == 1 ? "RAM" : "EEPROM", pp.data());
 }
 
 void GetPara() {
@@ -42,17 +49,38 @@ void GetPara() {
     WaitAndReadReply(2 * anzpara);
     if (nBytesR != 2 * anzpara) {
         ReportTimeout();
+        NoteTransfer("TIMEOUT at GET");
+        NoteLinkNoReply();
         return;
     }
     GetRxBufPara();
     CopyPPtoVars();
     SetPanelValues();
     InitEval();
+    // The order sent says which memory answered (the line check may read RAM with FILE on).
+    const char *memory = order == 4 ? "EEPROM" : "RAM";
+    NoteTransfer(order == 4 ? "EEPROM read" : "RAM read");
+    KeepBlock(memory, pp.data());
+}
+
+namespace {
+
+bool loopRunning = false; // GetData is on the stack
+
+} // namespace
+
+bool PollingLoopRunning() {
+    return loopRunning;
 }
 
 void GetData() {
+    // Nested inside a running loop (GO pressed while polling) it would stack a loop per press.
+    if (loopRunning)
+        return;
+    loopRunning = true;
     order = 5;
     poll = 1;
+    NotePollingStarted();
     while (poll == 1) {
         FlushInQ(com);
         FlushOutQ(com);
@@ -63,10 +91,14 @@ void GetData() {
             CopyDatatoVars();
             SetPanelData();
             ShowGraph();
+            NoteRecord();
         } else {
             ReportTimeout();
+            NoteDataFailed();
             poll = 0;
         }
         ProcessSystemEvents();
     }
+    NotePollingEnded();
+    loopRunning = false;
 }

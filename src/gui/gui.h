@@ -5,9 +5,14 @@
 // tolerance auto-adjust and graphs.
 #pragma once
 
+#include <cstdint>
+
 // Panel values: the nine parameter controls and the 75 table cells, to and from variables.
 void GetPanelValues();
 void SetPanelValues();
+// What GetPanelValues would read, as block words 0 to 8 and 15 to 89 of `block` (90 words);
+// words 9 to 14 and every variable are left alone.
+void PeekPanelValues(std::uint16_t *block);
 
 // Live data display: shows the last record and appends it to the history.
 void SetPanelData();

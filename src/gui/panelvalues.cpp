@@ -3,6 +3,7 @@
 //
 // Panel values: the nine parameter controls and the 75 teach-table cells, to and from variables.
 #include <cstdint>
+#include <iterator>
 
 #include "Tintarov10/Tintarov10.h"
 #include "gui/gui.h"
@@ -30,6 +31,19 @@ void GetPanelValues() {
         for (int c = 1; c <= kTeachCols; ++c)
             GetTableCellVal(panel, PANEL_TABLE, MakePoint(c, r),
                             &ctt[kTeachCols * (r - 1) + (c - 1)]);
+}
+
+void PeekPanelValues(u16 *block) {
+    // Same reads as GetPanelValues, into locals: the variables must not change here.
+    for (std::size_t i = 0; i < std::size(kParams); ++i) {
+        u16 v = 0;
+        GetCtrlVal(panel, kParams[i].control, &v);
+        block[i] = v;
+    }
+    for (int r = 1; r <= kTeachRows; ++r)
+        for (int c = 1; c <= kTeachCols; ++c)
+            GetTableCellVal(panel, PANEL_TABLE, MakePoint(c, r),
+                            &block[15 + kTeachCols * (r - 1) + (c - 1)]);
 }
 
 void SetPanelValues() {

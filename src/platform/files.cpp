@@ -4,7 +4,14 @@
 // Project directory and ASCII array files (one value per line, right-aligned).
 #include "platform/files.h"
 
+#ifdef __unix__
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QFile>
 #include <QSaveFile>
 
@@ -128,8 +135,27 @@ int FileToArray(const char *file, void *array, int dataType, int count, int grou
     if (!ValidArgs(file, array, dataType, count, groups, fileType))
         return FILE_BAD_ARGUMENT;
     QFile in(QFile::decodeName(file));
+#ifdef __unix__
+    // Opened without blocking and checked on the open descriptor: a FIFO put in the file's
+    // place between a check and the opening would still hang an ordinary open.
+    const int fd = ::open(file, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return FILE_CANNOT_OPEN;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return FILE_NOT_REGULAR;
+    }
+    if (!in.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return FILE_CANNOT_OPEN;
+    }
+#else
+    if (QFileInfo::exists(in.fileName()) && !QFileInfo(in.fileName()).isFile())
+        return FILE_NOT_REGULAR;
     if (!in.open(QIODevice::ReadOnly))
         return FILE_CANNOT_OPEN;
+#endif
     const qint64 limit = std::max<qint64>(kMinReadLimit, qint64(count) * 64);
     // Sized to the file when it knows its size: a buffer of the whole limit on every load
     // costs far more than the parsing.

@@ -16,7 +16,9 @@ int ArrayToFile(const char *file, const void *array, int dataType, int count, in
 
 // Reads `count` elements. Numbers may be separated by white space, commas or tabs. A missing
 // file, fewer or more than `count` values, a token that is not a number or a value outside
-// the type is refused with a negative code and `array` left untouched.
+// the type is refused with a negative code and `array` left untouched. Anything but a regular
+// file (a FIFO, a device, a folder) is refused before it is read: reading a FIFO would wait
+// for a writer for ever.
 int FileToArray(const char *file, void *array, int dataType, int count, int groups, int order,
                 int layout, int fileType);
 
@@ -29,4 +31,5 @@ enum {
     FILE_CANNOT_WRITE = -5,
     FILE_BAD_ARGUMENT = -6,
     FILE_TOO_MANY_VALUES = -7,
+    FILE_NOT_REGULAR = -8, // a FIFO, a device or a folder
 };

@@ -141,6 +141,11 @@ int GetTableColumnAttribute(int panel, int control, int column, int attribute, c
 // Modal message box with one button; returns when it is dismissed.
 int MessagePopup(const char *title, const char *message);
 
+// As MessagePopup, with a file name shown at the end of the message. `path` is in the
+// system's file-name encoding, as the file functions take it, and shown as such (not as
+// Latin-1), so that a name like "grün.dat" reads right.
+int MessagePopupWithPath(const char *title, const char *message, const char *path);
+
 // Modal file dialog. Returns 1 when a path (existing or new) was chosen and copied into
 // `pathOut` (MAX_PATHNAME_LEN bytes), 0 on cancel, negative on error.
 int FileSelectPopup(const char *defaultDirectory, const char *defaultFileName,
@@ -154,6 +159,7 @@ struct PopupRequest {
     enum Kind { Message, FileSelect } kind = Message;
     std::string title;                          // Latin-1 bytes as passed
     std::string message;                        // Message only
+    std::string path; // Message only: a file name shown after the message (file-name encoding)
     std::string directory, defaultName, filter; // FileSelect only
     int restrictDirectory = 0, restrictExtension = 0, allowCancel = 1, allowMakeDirectory = 0;
 };
@@ -163,3 +169,21 @@ struct PopupAnswer {
 };
 using PopupHandler = std::function<PopupAnswer(const PopupRequest &)>;
 void SetPopupHandler(PopupHandler handler);
+
+// ---- Around the panel ----------------------------------------------------------------------
+// The window of a top-level panel carries a status bar under the panel, for state that the
+// panel itself does not show. It has kStatusFields text fields, left to right; a field that
+// is too narrow for its text elides it and shows it whole as a tooltip.
+constexpr int kStatusFields = 5;
+// Sets the text of a field (UTF-8, so that file names and any sensor text show as they are).
+// Returns 0, UIE_BAD_PANEL, or UIE_BAD_ARGUMENT for a field outside 0..kStatusFields-1 or no
+// text.
+int SetStatusBarText(int panel, int field, const char *text);
+// Copies a field's text (UTF-8), truncated to size - 1 bytes and terminated.
+int GetStatusBarText(int panel, int field, char *text, std::size_t size);
+
+// Called after every event delivered to a control of any panel, once its callback (if it has
+// one) has returned; controls without a callback (the table) report their edits too. This is
+// how state shown beside the panel follows the operator's edits. nullptr removes it.
+using ControlEventObserver = void (*)(int panel, int control, int event);
+void SetControlEventObserver(ControlEventObserver observer);

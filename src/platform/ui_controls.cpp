@@ -3,6 +3,8 @@
 //
 // Typed control values, attributes, tables and controls created at run time.
 #include <QAbstractButton>
+#include <QAbstractItemDelegate>
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
@@ -54,6 +56,10 @@ bool ReadNumber(const Control &c, long long *v) {
         return true;
     case Kind::Ring: {
         const int i = static_cast<QComboBox *>(w)->currentIndex();
+        if (c.hasExtraItem && i == int(c.ringValues.size())) {
+            *v = c.extraValue;
+            return true;
+        }
         if (i < 0 || i >= int(c.ringValues.size()))
             return false;
         *v = c.ringValues[std::size_t(i)];
@@ -124,6 +130,43 @@ QTableWidget *TableOf(int panel, int control, int *err) {
     return static_cast<QTableWidget *>(c->widget.data());
 }
 
+
+// Selects the ring item with that value. A value that no item has (a sensor may hold one the
+// panel does not list) gets an extra item naming the number, so that reading the ring gives
+// the value back and a GET followed by a SEND returns it unchanged.
+void WriteRingValue(Control &c, long long value) {
+    auto *combo = static_cast<QComboBox *>(c.widget.data());
+    const int items = int(c.ringValues.size());
+    for (int i = 0; i < items; ++i) {
+        if (c.ringValues[std::size_t(i)] == value) {
+            combo->setCurrentIndex(i);
+            if (c.hasExtraItem) {
+                combo->removeItem(items);
+                c.hasExtraItem = false;
+            }
+            return;
+        }
+    }
+    const QString text = QStringLiteral("%1 (?)").arg(value);
+    if (c.hasExtraItem) {
+        combo->setItemText(items, text);
+    } else {
+        combo->addItem(text);
+        c.hasExtraItem = true;
+    }
+    c.extraValue = int(value);
+    combo->setCurrentIndex(items);
+}
+
+// An editor open on the cell would write the operator's half-typed number back over the value
+// written now when it closes: close it first, without committing it.
+void CloseCellEditor(QTableWidget *t, int row, int column) {
+    const QModelIndex index = t->model()->index(row, column);
+    if (QWidget *editor = t->indexWidget(index))
+        emit t->itemDelegateForIndex(index)->closeEditor(editor,
+                                                         QAbstractItemDelegate::RevertModelCache);
+}
+
 } // namespace
 
 int WriteCtrlValue(Control &c, long long value) {
@@ -152,15 +195,44 @@ int WriteCtrlValue(Control &c, long long value) {
         static_cast<TintaroColorBar *>(w)->setValue(int(value));
         return UIE_NO_ERROR;
     case Kind::Ring:
-        for (std::size_t i = 0; i < c.ringValues.size(); ++i) {
-            if (c.ringValues[i] == value) {
-                static_cast<QComboBox *>(w)->setCurrentIndex(int(i));
-                return UIE_NO_ERROR;
-            }
-        }
-        return UIE_OUT_OF_RANGE;
+        WriteRingValue(c, value);
+        return UIE_NO_ERROR;
     default:
         return UIE_BAD_TYPE;
+    }
+}
+
+
+QWidget *PanelWindowOf(QWidget *control) {
+    const Panel *p = FindPanel(control->property("tintaroPanel").toInt());
+    return p ? p->window.data() : control->window();
+}
+
+void CommitPendingEdit(QWidget *panelWindow) {
+    QWidget *focus = QApplication::focusWidget();
+    if (!focus || !panelWindow || !panelWindow->isAncestorOf(focus))
+        return;
+    // A cell editor is a spin box inside the table: the table takes the number, as when the
+    // operator presses Enter, and the editor closes.
+    for (QWidget *w = focus; w && w != panelWindow; w = w->parentWidget()) {
+        auto *table = qobject_cast<QTableWidget *>(w);
+        if (!table)
+            continue;
+        const QModelIndex index = table->currentIndex();
+        QWidget *editor = table->indexWidget(index);
+        if (editor && (editor == focus || editor->isAncestorOf(focus))) {
+            QAbstractItemDelegate *delegate = table->itemDelegateForIndex(index);
+            emit delegate->commitData(editor);
+            emit delegate->closeEditor(editor, QAbstractItemDelegate::NoHint);
+        }
+        return;
+    }
+    // A numeric field takes its typed text; a changed value raises its commit first.
+    for (QWidget *w = focus; w && w != panelWindow; w = w->parentWidget()) {
+        if (auto *spin = qobject_cast<QAbstractSpinBox *>(w)) {
+            spin->interpretText();
+            return;
+        }
     }
 }
 
@@ -246,7 +318,7 @@ int SetCtrlAttribute(int panel, int control, int attribute, int value) {
     case ATTR_LEFT:
     case ATTR_TOP: {
         // Positions are relative to the panel, whatever container holds the control.
-        QWidget *top = w->window();
+        QWidget *top = PanelWindowOf(w);
         QPoint p = w->parentWidget() ? w->parentWidget()->mapTo(top, w->pos()) : w->pos();
         (attribute == ATTR_LEFT ? p.rx() : p.ry()) = value;
         w->move(w->parentWidget() ? w->parentWidget()->mapFrom(top, p) : p);
@@ -333,7 +405,7 @@ int GetCtrlAttribute(int panel, int control, int attribute, int *value) {
     QWidget *w = c->widget;
     switch (attribute) {
     case ATTR_DIMMED:
-        *value = w->isEnabledTo(w->window()) ? 0 : 1;
+        *value = w->isEnabledTo(PanelWindowOf(w)) ? 0 : 1;
         return UIE_NO_ERROR;
     case ATTR_VISIBLE:
         *value = w->isHidden() ? 0 : 1;
@@ -341,7 +413,7 @@ int GetCtrlAttribute(int panel, int control, int attribute, int *value) {
     case ATTR_LEFT:
     case ATTR_TOP: {
         const QPoint p =
-            w->parentWidget() ? w->parentWidget()->mapTo(w->window(), w->pos()) : w->pos();
+            w->parentWidget() ? w->parentWidget()->mapTo(PanelWindowOf(w), w->pos()) : w->pos();
         *value = attribute == ATTR_LEFT ? p.x() : p.y();
         return UIE_NO_ERROR;
     }
@@ -429,6 +501,7 @@ int SetTableCellVal(int panel, int control, Point cell, std::int32_t value) {
         return UIE_BAD_ARGUMENT;
     if (value < 0 || value > 65535)
         return UIE_OUT_OF_RANGE;
+    CloseCellEditor(t, cell.y - 1, cell.x - 1);
     const QSignalBlocker block(t);
     QTableWidgetItem *item = t->item(cell.y - 1, cell.x - 1);
     if (!item) {

@@ -8,7 +8,9 @@
 #include <QContextMenuEvent>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QLayout>
 #include <QLibrary>
+#include <QMainWindow>
 #include <QMouseEvent>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -35,6 +37,7 @@ int g_nextHandle = 1;
 int g_latestHandle = 0;
 
 QEventLoop *g_loop = nullptr;
+ControlEventObserver g_observer = nullptr;
 bool g_quitPending = false;
 int g_quitCode = 0;
 
@@ -184,9 +187,12 @@ void DispatchCtrlEvent(QWidget *widget, int event, int eventData1, int eventData
     const int id = widget->property("ctrlId").toInt();
     int error = 0;
     Control *c = FindControl(handle, id, &error);
-    if (!c || c->widget != widget || !c->callback)
+    if (!c || c->widget != widget)
         return;
-    c->callback(handle, id, event, nullptr, eventData1, eventData2);
+    if (c->callback)
+        c->callback(handle, id, event, nullptr, eventData1, eventData2);
+    if (g_observer)
+        g_observer(handle, id, event);
 }
 
 void DispatchPanelClose(int handle) {
@@ -215,7 +221,14 @@ Control &AddControl(Panel &panel, QWidget *w, int id, Kind kind, DataType type,
     const auto commit = [w] { DispatchCtrlEvent(w, EVENT_COMMIT); };
     switch (kind) {
     case Kind::Button:
-        QObject::connect(static_cast<QAbstractButton *>(w), &QAbstractButton::clicked, w, commit);
+        // A shortcut key leaves the focus in the field being edited: what the operator typed
+        // there is taken first, so that the button acts on what the panel shows.
+        QObject::connect(static_cast<QAbstractButton *>(w), &QAbstractButton::clicked, w, [w] {
+            QPointer<QWidget> guard(w);
+            CommitPendingEdit(PanelWindowOf(w));
+            if (guard)
+                DispatchCtrlEvent(w, EVENT_COMMIT);
+        });
         break;
     case Kind::Toggle:
     case Kind::Radio:
@@ -260,7 +273,16 @@ int RegisterPanel(QWidget *window, PanelCallbackPtr callback, std::map<int, Cont
     p.window = window;
     p.callback = callback;
     window->setProperty("tintaroPanel", handle);
-    window->installEventFilter(new CloseFilter(window, handle));
+    // The panel sits in a main window that adds a menu bar and a status bar around it; the
+    // panel itself keeps its design size and content.
+    auto *frame = new QMainWindow;
+    frame->setWindowTitle(window->windowTitle());
+    frame->setWindowIcon(window->windowIcon());
+    frame->setCentralWidget(window);
+    frame->layout()->setSizeConstraint(QLayout::SetFixedSize);
+    frame->setProperty("tintaroPanel", handle);
+    frame->installEventFilter(new CloseFilter(frame, handle));
+    p.frame = frame;
     for (auto &entry : *controls) {
         const Control &c = entry.second;
         AddControl(p, c.widget, c.id, c.kind, c.type, c.callback).ringValues = c.ringValues;
@@ -312,10 +334,11 @@ int DisplayPanel(int panel) {
     Panel *p = FindPanel(panel);
     if (!p)
         return UIE_BAD_PANEL;
-    p->window->show();
+    QWidget *top = p->frame ? static_cast<QWidget *>(p->frame.data()) : p->window.data();
+    top->show();
     if (QGuiApplication::platformName() != QLatin1String("offscreen"))
-        p->window->raise(); // the offscreen platform has no stacking and says so
-    p->window->activateWindow();
+        top->raise(); // the offscreen platform has no stacking and says so
+    top->activateWindow();
     return 0;
 }
 
@@ -323,7 +346,7 @@ int DiscardPanel(int panel) {
     Panel *p = FindPanel(panel);
     if (!p)
         return UIE_BAD_PANEL;
-    QWidget *w = p->window;
+    QWidget *w = p->frame ? static_cast<QWidget *>(p->frame.data()) : p->window.data();
     g_panels.erase(panel);
     w->hide();
     // A callback of this panel may be running further up the stack.
@@ -356,6 +379,10 @@ int QuitUserInterface(int code) {
     if (g_loop)
         g_loop->exit(code);
     return 0;
+}
+
+void SetControlEventObserver(ControlEventObserver observer) {
+    g_observer = observer;
 }
 
 int ProcessSystemEvents() {

@@ -75,6 +75,14 @@ public:
         spin->setButtonSymbols(QAbstractSpinBox::NoButtons);
         return spin;
     }
+    // The cell takes the number as typed, also when the editor is committed from outside
+    // (a shortcut key) before the spin box has interpreted its text.
+    void setModelData(QWidget *editor, QAbstractItemModel *model,
+                      const QModelIndex &index) const override {
+        if (auto *spin = qobject_cast<QSpinBox *>(editor))
+            spin->interpretText();
+        QStyledItemDelegate::setModelData(editor, model, index);
+    }
 };
 
 Kind KindOf(QWidget *w) {

@@ -37,7 +37,8 @@ std::string FilterExtension(const std::string &filter) {
 
 PopupAnswer ShowMessageBox(const PopupRequest &r) {
     QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(r.title.c_str()),
-                    QString::fromLatin1(r.message.c_str()), QMessageBox::Ok);
+                    QString::fromLatin1(r.message.c_str()) + QFile::decodeName(r.path.c_str()),
+                    QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText);
     box.exec();
     return PopupAnswer{1, {}};
@@ -118,6 +119,15 @@ int MessagePopup(const char *title, const char *message) {
     r.kind = PopupRequest::Message;
     r.title = Str(title);
     r.message = Str(message);
+    return Run(r).result;
+}
+
+int MessagePopupWithPath(const char *title, const char *message, const char *path) {
+    PopupRequest r;
+    r.kind = PopupRequest::Message;
+    r.title = Str(title);
+    r.message = Str(message);
+    r.path = Str(path);
     return Run(r).result;
 }
 

@@ -4,6 +4,7 @@
 // State shared by the panel layer's own source files (panels, controls, script runner).
 #pragma once
 
+#include <QMainWindow>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -42,12 +43,17 @@ struct Control {
     DataType type = DataType::None;
     CtrlCallbackPtr callback = nullptr;
     int zplane = 0;
-    std::vector<int> ringValues; // Ring: the value of each item, in item order
+    std::vector<int> ringValues; // Ring: the value of each item of the resource, in item order
+    // Ring: a value that none of the items has is shown as one extra item after them, so that
+    // it reads back exactly instead of being replaced by an item's value.
+    bool hasExtraItem = false;
+    int extraValue = 0;
 };
 
 struct Panel {
     int handle = 0;
-    QPointer<QWidget> window;
+    QPointer<QWidget> window;     // the panel itself: the design surface of its controls
+    QPointer<QMainWindow> frame;  // the top-level window around it: menu bar, status bar
     PanelCallbackPtr callback = nullptr;
     std::map<int, Control> controls;
     int nextNewId = 1000; // identifiers of controls created at run time
@@ -77,5 +83,13 @@ bool TakeScriptFileAnswer(std::string *path);
 
 // Writes a value into a control as the program does: signals blocked, no event.
 int WriteCtrlValue(Control &c, long long value);
+
+// Commits what the operator has typed into the focused editor of the panel (a numeric field,
+// a table cell) as if the editor had been left, raising its usual events. A command button
+// calls this before its own commit, so that its callback reads what the panel shows.
+void CommitPendingEdit(QWidget *panelWindow);
+
+// The panel that holds the control's widget: the origin of its positions.
+QWidget *PanelWindowOf(QWidget *control);
 
 } // namespace platform

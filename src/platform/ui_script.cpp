@@ -140,11 +140,11 @@ void Execute(const QString &line) {
         g_fileAnswers.push_back(
             arg == QLatin1String("cancel") ? std::string() : QFile::encodeName(arg).toStdString());
     } else if (cmd == QLatin1String("grab") && a.size() >= 3) {
-        if (!p || !p->window->grab().save(a.mid(2).join(QLatin1Char(' '))))
+        if (!p || !p->window->window()->grab().save(a.mid(2).join(QLatin1Char(' '))))
             Log(QStringLiteral("SCRIPT: grab failed"));
     } else if (cmd == QLatin1String("close")) {
         if (p)
-            p->window->close();
+            p->window->window()->close();
     } else if (cmd == QLatin1String("quit")) {
         QuitUserInterface(0);
     } else {

@@ -1,0 +1,105 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Tintaro developers
+//
+// The status bar under a panel: text fields for state that the panel itself does not show.
+#include <QLabel>
+#include <QMainWindow>
+#include <QPainter>
+#include <QStatusBar>
+
+#include <cstring>
+
+#include "platform/ui_private.h"
+
+namespace platform {
+namespace {
+
+// A status field: one line, elided when narrow, the whole text as a tooltip.
+class StatusField : public QLabel {
+public:
+    explicit StatusField(QWidget *parent) : QLabel(parent) {
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        setMinimumWidth(40);
+    }
+    void setFullText(const QString &text) {
+        full_ = text;
+        setToolTip(text);
+        update();
+    }
+    const QString &fullText() const { return full_; }
+
+protected:
+    void paintEvent(QPaintEvent *) override {
+        QPainter painter(this);
+        const QRect r = contentsRect();
+        painter.drawText(r, Qt::AlignLeft | Qt::AlignVCenter,
+                         fontMetrics().elidedText(full_, Qt::ElideRight, r.width()));
+    }
+    QSize sizeHint() const override {
+        return QSize(fontMetrics().horizontalAdvance(full_) + 8, QLabel::sizeHint().height());
+    }
+
+private:
+    QString full_;
+};
+
+// How much of the bar's width each field takes: the link and the comparison with the
+// sensor need the most room.
+constexpr int kStretch[kStatusFields] = {3, 4, 2, 3, 5};
+
+StatusField *Field(int panel, int field, int *error) {
+    Panel *p = FindPanel(panel);
+    if (!p || !p->frame) {
+        *error = UIE_BAD_PANEL;
+        return nullptr;
+    }
+    if (field < 0 || field >= kStatusFields) {
+        *error = UIE_BAD_ARGUMENT;
+        return nullptr;
+    }
+    QStatusBar *bar = p->frame->statusBar(); // made on first use
+    const auto fields = bar->findChildren<StatusField *>(QString(), Qt::FindDirectChildrenOnly);
+    if (fields.size() < kStatusFields) {
+        bar->setSizeGripEnabled(false);
+        for (int i = int(fields.size()); i < kStatusFields; ++i) {
+            auto *f = new StatusField(bar);
+            f->setObjectName(QStringLiteral("statusField%1").arg(i));
+            bar->addWidget(f, kStretch[i]);
+        }
+    }
+    *error = UIE_NO_ERROR;
+    return bar->findChild<StatusField *>(QStringLiteral("statusField%1").arg(field),
+                                         Qt::FindDirectChildrenOnly);
+}
+
+} // namespace
+} // namespace platform
+
+using namespace platform;
+
+int SetStatusBarText(int panel, int field, const char *text) {
+    int error = 0;
+    StatusField *f = Field(panel, field, &error);
+    if (!f)
+        return error;
+    if (!text)
+        return UIE_BAD_ARGUMENT;
+    const QString s = QString::fromUtf8(text);
+    if (s != f->fullText())
+        f->setFullText(s);
+    return UIE_NO_ERROR;
+}
+
+int GetStatusBarText(int panel, int field, char *text, std::size_t size) {
+    int error = 0;
+    StatusField *f = Field(panel, field, &error);
+    if (!f)
+        return error;
+    if (!text || size == 0)
+        return UIE_BAD_ARGUMENT;
+    const QByteArray bytes = f->fullText().toUtf8();
+    const std::size_t n = std::min(std::size_t(bytes.size()), size - 1);
+    std::memcpy(text, bytes.constData(), n);
+    text[n] = '\0';
+    return UIE_NO_ERROR;
+}

@@ -1,0 +1,201 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Tintaro developers
+//
+// The status bar's texts: port, link, polling, last transfer, and the panel-differs marker.
+#include "status/status.h"
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "Tintarov10/Tintarov10.h"
+#include "gui/gui.h"
+#include "platform/serial.h"
+#include "platform/timer.h"
+#include "platform/ui.h"
+#include "protocol/protocol.h"
+
+namespace {
+
+enum Field { kPortField, kLinkField, kPollField, kTransferField, kPanelField };
+
+constexpr double kRateWindow = 1.0; // seconds over which the records per second are counted
+constexpr int kNamedWords = 3;      // differing words named in the marker
+
+char ident_[64] = {};           // the last identification, UTF-8
+bool answered_ = false;         // the last transaction got its reply
+std::array<std::uint16_t, protocol::kParaWords> kept_{};
+char keptFrom_[64] = {};        // "" while no block has been read or written
+double rateStart_ = 0.0;
+long rateCount_ = 0;
+char lastRecordTime_[16] = {};  // time of day of the last accepted record
+bool dataFailed_ = false;       // polling ended on a refused data reply
+
+void Show(int field, const char *text) {
+    SetStatusBarText(panel, field, text);
+}
+
+// The time of day as HH:MM:SS.
+const char *Clock(char *out, std::size_t size) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    std::strftime(out, size, "%H:%M:%S", &local);
+    return out;
+}
+
+// The sensor's text is single-byte (Latin-1); the status bar takes UTF-8.
+void Latin1ToUtf8(const char *in, char *out, std::size_t size) {
+    std::size_t n = 0;
+    for (; *in && n + 2 < size; ++in) {
+        const auto c = static_cast<unsigned char>(*in);
+        if (c < 0x80) {
+            out[n++] = char(c);
+        } else {
+            out[n++] = char(0xC0 | (c >> 6));
+            out[n++] = char(0x80 | (c & 0x3F));
+        }
+    }
+    out[n] = '\0';
+}
+
+void ShowLink() {
+    char text[96];
+    if (ident_[0])
+        std::snprintf(text, sizeof text, "identified: %s", ident_);
+    else
+        std::snprintf(text, sizeof text, "sensor answers");
+    Show(kLinkField, text);
+}
+
+// The control event observer: an edit may have made the panel differ.
+void AfterControlEvent(int, int, int) {
+    CheckPanelBlock();
+}
+
+} // namespace
+
+void StartLinkStatus() {
+    Show(kPortField, "");
+    Show(kLinkField, "not connected");
+    Show(kPollField, "polling off");
+    Show(kTransferField, "no transfer yet");
+    Show(kPanelField, "panel from the panel file");
+    SetControlEventObserver(AfterControlEvent);
+}
+
+void NotePortOpening(int port) {
+    char text[300];
+    const std::string device = ComPortDevice(port);
+    std::snprintf(text, sizeof text, "COM%d %s", port, device.empty() ? "(no device)" : device.c_str());
+    Show(kPortField, text);
+}
+
+void NoteLinkIdentified(const char *ident) {
+    Latin1ToUtf8(ident, ident_, sizeof ident_);
+    answered_ = true;
+    ShowLink();
+}
+
+void NoteLinkNoReply() {
+    answered_ = false;
+    Show(kLinkField, "no reply");
+}
+
+void NoteLinkPortError(const char *message) {
+    answered_ = false;
+    ident_[0] = '\0';
+    char text[96];
+    std::snprintf(text, sizeof text, "port error: %s", message);
+    Show(kLinkField, text);
+}
+
+void NoteLinkEchoes() {
+    answered_ = false;
+    ident_[0] = '\0';
+    Show(kLinkField, "line echoes the request");
+}
+
+void NotePollingStarted() {
+    rateStart_ = Timer();
+    rateCount_ = 0;
+    dataFailed_ = false;
+    Clock(lastRecordTime_, sizeof lastRecordTime_);
+    Show(kPollField, "polling on");
+}
+
+void NoteRecord() {
+    if (!answered_) {
+        answered_ = true;
+        ShowLink();
+    }
+    ++rateCount_;
+    const double elapsed = Timer() - rateStart_;
+    if (elapsed < kRateWindow)
+        return;
+    // Formatting the texts once a second keeps the polling loop's cost flat.
+    Clock(lastRecordTime_, sizeof lastRecordTime_);
+    char text[64];
+    std::snprintf(text, sizeof text, "polling: %.1f records/s", double(rateCount_) / elapsed);
+    Show(kPollField, text);
+    rateStart_ += elapsed;
+    rateCount_ = 0;
+}
+
+void NoteDataFailed() {
+    if (rateCount_ > 0)
+        Clock(lastRecordTime_, sizeof lastRecordTime_);
+    char text[64];
+    std::snprintf(text, sizeof text, "no data since %s", lastRecordTime_);
+    Show(kPollField, text);
+    dataFailed_ = true;
+    NoteLinkNoReply();
+}
+
+void NotePollingEnded() {
+    if (!dataFailed_)
+        Show(kPollField, "polling off");
+}
+
+void NoteTransfer(const char *what) {
+    char clock[16];
+    char text[128];
+    std::snprintf(text, sizeof text, "%s %s", what, Clock(clock, sizeof clock));
+    Show(kTransferField, text);
+}
+
+void KeepBlock(const char *where, const std::uint16_t *block) {
+    std::copy(block, block + protocol::kParaWords, kept_.begin());
+    std::snprintf(keptFrom_, sizeof keptFrom_, "%s", where);
+    if (!answered_ && (std::strcmp(where, "RAM") == 0 || std::strcmp(where, "EEPROM") == 0)) {
+        answered_ = true;
+        ShowLink();
+    }
+    CheckPanelBlock();
+}
+
+void CheckPanelBlock() {
+    if (!keptFrom_[0])
+        return;
+    std::array<std::uint16_t, protocol::kParaWords> now = kept_; // the spare words have no control
+    PeekPanelValues(now.data());
+    char text[256];
+    int n = std::snprintf(text, sizeof text, "panel differs from %s:", keptFrom_);
+    int named = 0;
+    for (int i = 0; i < protocol::kParaWords && n < int(sizeof text); ++i) {
+        if (now[std::size_t(i)] == kept_[std::size_t(i)])
+            continue;
+        if (named == kNamedWords) {
+            n += std::snprintf(text + n, sizeof text - std::size_t(n), " ...");
+            break;
+        }
+        char name[32];
+        n += std::snprintf(text + n, sizeof text - std::size_t(n), "%s %d %s", named ? "," : "",
+                           i, protocol::WordName(i, name, sizeof name));
+        ++named;
+    }
+    if (named == 0)
+        std::snprintf(text, sizeof text, "panel matches %s", keptFrom_);
+    Show(kPanelField, text);
+}

@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Tintaro developers
+//
+// The link's state in the status bar under the panel: the port and its device, whether the
+// sensor answers, polling and its rate, the last transfer, and whether the panel still shows
+// the block it last read or wrote. The transaction code reports what happened; this module
+// keeps the state and writes the texts. It never changes the panel or the program's globals.
+#pragma once
+
+#include <cstdint>
+
+// Shows the start state and follows the operator's edits from now on. Called once at start.
+void StartLinkStatus();
+
+// The port `port` is being opened.
+void NotePortOpening(int port);
+// The line check: the sensor identified itself / did not answer / the port could not be
+// opened (with its message) / the line sent the request back.
+void NoteLinkIdentified(const char *ident);
+void NoteLinkNoReply();
+void NoteLinkPortError(const char *message);
+void NoteLinkEchoes();
+
+// Polling: started, a record accepted, a data reply refused, ended.
+void NotePollingStarted();
+void NoteRecord();
+void NoteDataFailed();
+void NotePollingEnded();
+
+// A parameter transfer: `what` is "RAM read", "EEPROM written", "init.dat saved", or a failure
+// such as "TIMEOUT at GET"; the time of day is added.
+void NoteTransfer(const char *what);
+
+// The block just read from or written to `where` ("RAM", "EEPROM", a file name): the panel is
+// compared with it from now on.
+void KeepBlock(const char *where, const std::uint16_t *block);
+// Compares what the panel would give now with the kept block and updates the marker.
+void CheckPanelBlock();
