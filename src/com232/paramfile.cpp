@@ -65,9 +65,12 @@ void SendParaToFile() {
         return;
     GetPanelValues();
     CopyVarsToPP();
-    if (ArrayToFile(file_name, pp.data(), VAL_UNSIGNED_SHORT_INTEGER, anzpara, 1, 0, 0, 0, 5, 1,
-                    0) < 0) {
-        ReportFileProblem("PARAMETER FILE NOT SAVED", "FOLDER OR FILE NOT WRITABLE");
+    const int result = ArrayToFile(file_name, pp.data(), VAL_UNSIGNED_SHORT_INTEGER, anzpara, 1,
+                                   0, 0, 0, 5, 1, 0);
+    if (result < 0) {
+        ReportFileProblem("PARAMETER FILE NOT SAVED", result == FILE_NOT_REGULAR
+                                                          ? "NOT A REGULAR FILE"
+                                                          : "FOLDER OR FILE NOT WRITABLE");
         NoteFileTransfer("not saved");
         return;
     }

@@ -116,9 +116,13 @@ int ArrayToFile(const char *file, const void *array, int dataType, int count, in
         text.append(v);
         text.append('\n');
     }
+    // The rename below would put a regular file in the place of a FIFO or a device node.
+    const QFileInfo target(QFile::decodeName(file));
+    if (target.exists() && !target.isFile())
+        return FILE_NOT_REGULAR;
     // QSaveFile writes a temporary file beside the target and renames it over the target only
     // when everything was written.
-    QSaveFile out(QFile::decodeName(file));
+    QSaveFile out(target.filePath());
     // Unbuffered, so that a short write (disk full) shows in write()'s count: buffered, Qt
     // drops the rest at commit() and still reports success.
     if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))

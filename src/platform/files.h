@@ -10,7 +10,8 @@ int GetProjectDir(char *dir);
 // Writes `count` elements of type `dataType` (VAL_UNSIGNED_SHORT_INTEGER or VAL_DOUBLE) as
 // ASCII, one value per line, right-aligned in `fieldWidth`. The text goes to a temporary
 // file beside the target, which then replaces the target; on failure the target is left as
-// it was. Returns 0, or a negative code.
+// it was. A target that exists and is not a regular file is refused (FILE_NOT_REGULAR).
+// Returns 0, or a negative code.
 int ArrayToFile(const char *file, const void *array, int dataType, int count, int groups, int order,
                 int layout, int columnSeparation, int fieldWidth, int fileType, int fileAction);
 
