@@ -52,10 +52,10 @@ const char *FileBaseName() {
 }
 
 // "init.dat saved" and the like.
-void NoteFileTransfer(const char *what) {
+void NoteFileTransfer(const char *what, bool failed = false) {
     char text[300];
     std::snprintf(text, sizeof text, "%s %s", FileBaseName(), what);
-    NoteTransfer(text);
+    NoteTransfer(text, failed);
 }
 
 } // namespace
@@ -71,7 +71,7 @@ void SendParaToFile() {
         ReportFileProblem("PARAMETER FILE NOT SAVED", result == FILE_NOT_REGULAR
                                                           ? "NOT A REGULAR FILE"
                                                           : "FOLDER OR FILE NOT WRITABLE");
-        NoteFileTransfer("not saved");
+        NoteFileTransfer("not saved", true);
         return;
     }
     NoteFileTransfer("saved");
@@ -86,7 +86,7 @@ void ReadParaFromFile() {
         FileToArray(file_name, pp.data(), VAL_UNSIGNED_SHORT_INTEGER, anzpara, 1, 0, 0, 1);
     if (result < 0) {
         ReportFileProblem("PARAMETER FILE NOT LOADED", ReadFailureReason(result));
-        NoteFileTransfer("not loaded");
+        NoteFileTransfer("not loaded", true);
         return;
     }
     CopyPPtoVars();

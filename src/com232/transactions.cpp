@@ -27,7 +27,7 @@ void SendPara() {
     nBytesW = static_cast<u16>(WriteRequest(static_cast<unsigned char>(order & 0xFF)));
     if (nBytesW != 2 * anzpara + 4) {
         ReportTimeout();
-        NoteTransfer("TIMEOUT at SEND");
+        NoteTransfer("TIMEOUT at SEND", true);
         NoteLinkNoReply();
         return;
     }
@@ -49,7 +49,7 @@ void GetPara() {
     WaitAndReadReply(2 * anzpara);
     if (nBytesR != 2 * anzpara) {
         ReportTimeout();
-        NoteTransfer("TIMEOUT at GET");
+        NoteTransfer("TIMEOUT at GET", true);
         NoteLinkNoReply();
         return;
     }

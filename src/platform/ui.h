@@ -181,6 +181,9 @@ constexpr int kStatusFields = 5;
 int SetStatusBarText(int panel, int field, const char *text);
 // Copies a field's text (UTF-8), truncated to size - 1 bytes and terminated.
 int GetStatusBarText(int panel, int field, char *text, std::size_t size);
+// Shows a field in warning colours (on = 1) or plainly (0); same results as SetStatusBarText.
+int SetStatusBarAlert(int panel, int field, int on);
+int GetStatusBarAlert(int panel, int field, int *on);
 
 // Called after every event delivered to a control of any panel, once its callback (if it has
 // one) has returned; controls without a callback (the table) report their edits too. This is

@@ -18,9 +18,23 @@ namespace {
 class StatusField : public QLabel {
 public:
     explicit StatusField(QWidget *parent) : QLabel(parent) {
-        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-        setMinimumWidth(40);
+        setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        setMargin(1);
+        setIndent(4);
     }
+    void setAlert(bool on) {
+        if (on == alert_)
+            return;
+        alert_ = on;
+        setAutoFillBackground(on);
+        QPalette pal = parentWidget()->palette();
+        if (on) {
+            pal.setColor(QPalette::Window, QColor(0xFF, 0xC8, 0x3C)); // amber: look here
+            pal.setColor(QPalette::WindowText, Qt::black);
+        }
+        setPalette(pal);
+    }
+    bool alert() const { return alert_; }
     void setFullText(const QString &text) {
         full_ = text;
         setToolTip(text);
@@ -29,23 +43,28 @@ public:
     const QString &fullText() const { return full_; }
 
 protected:
-    void paintEvent(QPaintEvent *) override {
+    void paintEvent(QPaintEvent *event) override {
+        QFrame::paintEvent(event); // the frame, without QLabel's own text
         QPainter painter(this);
-        const QRect r = contentsRect();
+        const QRect r = contentsRect().adjusted(indent(), 0, -indent(), 0);
         painter.drawText(r, Qt::AlignLeft | Qt::AlignVCenter,
                          fontMetrics().elidedText(full_, Qt::ElideRight, r.width()));
     }
     QSize sizeHint() const override {
-        return QSize(fontMetrics().horizontalAdvance(full_) + 8, QLabel::sizeHint().height());
+        const int frame = 2 * (frameWidth() + margin() + indent());
+        return QSize(fontMetrics().horizontalAdvance(full_) + frame + 2,
+                     fontMetrics().height() + 2 * (frameWidth() + margin()) + 2);
     }
+    QSize minimumSizeHint() const override { return QSize(48, sizeHint().height()); }
 
 private:
     QString full_;
+    bool alert_ = false;
 };
 
-// How much of the bar's width each field takes: the link and the comparison with the
-// sensor need the most room.
-constexpr int kStretch[kStatusFields] = {3, 4, 2, 3, 5};
+// The port and the link give way first (their whole text is in the tooltip); polling, the
+// last transfer and the comparison with the sensor keep their width while there is room.
+constexpr int kStretch[kStatusFields] = {1, 2, 0, 0, 0};
 
 StatusField *Field(int panel, int field, int *error) {
     Panel *p = FindPanel(panel);
@@ -64,6 +83,8 @@ StatusField *Field(int panel, int field, int *error) {
         for (int i = int(fields.size()); i < kStatusFields; ++i) {
             auto *f = new StatusField(bar);
             f->setObjectName(QStringLiteral("statusField%1").arg(i));
+            f->setSizePolicy(kStretch[i] ? QSizePolicy::Ignored : QSizePolicy::Preferred,
+                             QSizePolicy::Preferred);
             bar->addWidget(f, kStretch[i]);
         }
     }
@@ -85,8 +106,30 @@ int SetStatusBarText(int panel, int field, const char *text) {
     if (!text)
         return UIE_BAD_ARGUMENT;
     const QString s = QString::fromUtf8(text);
-    if (s != f->fullText())
+    if (s != f->fullText()) {
         f->setFullText(s);
+        f->updateGeometry();
+    }
+    return UIE_NO_ERROR;
+}
+
+int SetStatusBarAlert(int panel, int field, int on) {
+    int error = 0;
+    StatusField *f = Field(panel, field, &error);
+    if (!f)
+        return error;
+    f->setAlert(on != 0);
+    return UIE_NO_ERROR;
+}
+
+int GetStatusBarAlert(int panel, int field, int *on) {
+    int error = 0;
+    StatusField *f = Field(panel, field, &error);
+    if (!f)
+        return error;
+    if (!on)
+        return UIE_BAD_ARGUMENT;
+    *on = f->alert() ? 1 : 0;
     return UIE_NO_ERROR;
 }
 

@@ -32,8 +32,9 @@ long rateCount_ = 0;
 char lastRecordTime_[16] = {};  // time of day of the last accepted record
 bool dataFailed_ = false;       // polling ended on a refused data reply
 
-void Show(int field, const char *text) {
+void Show(int field, const char *text, bool alert = false) {
     SetStatusBarText(panel, field, text);
+    SetStatusBarAlert(panel, field, alert ? 1 : 0);
 }
 
 // The time of day as HH:MM:SS.
@@ -100,7 +101,7 @@ void NoteLinkIdentified(const char *ident) {
 
 void NoteLinkNoReply() {
     answered_ = false;
-    Show(kLinkField, "no reply");
+    Show(kLinkField, "no reply", true);
 }
 
 void NoteLinkPortError(const char *message) {
@@ -108,13 +109,13 @@ void NoteLinkPortError(const char *message) {
     ident_[0] = '\0';
     char text[96];
     std::snprintf(text, sizeof text, "port error: %s", message);
-    Show(kLinkField, text);
+    Show(kLinkField, text, true);
 }
 
 void NoteLinkEchoes() {
     answered_ = false;
     ident_[0] = '\0';
-    Show(kLinkField, "line echoes the request");
+    Show(kLinkField, "line echoes the request", true);
 }
 
 void NotePollingStarted() {
@@ -148,7 +149,7 @@ void NoteDataFailed() {
         Clock(lastRecordTime_, sizeof lastRecordTime_);
     char text[64];
     std::snprintf(text, sizeof text, "no data since %s", lastRecordTime_);
-    Show(kPollField, text);
+    Show(kPollField, text, true);
     dataFailed_ = true;
     NoteLinkNoReply();
 }
@@ -158,11 +159,11 @@ void NotePollingEnded() {
         Show(kPollField, "polling off");
 }
 
-void NoteTransfer(const char *what) {
+void NoteTransfer(const char *what, bool failed) {
     char clock[16];
-    char text[128];
+    char text[320];
     std::snprintf(text, sizeof text, "%s %s", what, Clock(clock, sizeof clock));
-    Show(kTransferField, text);
+    Show(kTransferField, text, failed);
 }
 
 void KeepBlock(const char *where, const std::uint16_t *block) {
@@ -197,5 +198,5 @@ void CheckPanelBlock() {
     }
     if (named == 0)
         std::snprintf(text, sizeof text, "panel matches %s", keptFrom_);
-    Show(kPanelField, text);
+    Show(kPanelField, text, named > 0);
 }

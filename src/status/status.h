@@ -28,8 +28,8 @@ void NoteDataFailed();
 void NotePollingEnded();
 
 // A parameter transfer: `what` is "RAM read", "EEPROM written", "init.dat saved", or a failure
-// such as "TIMEOUT at GET"; the time of day is added.
-void NoteTransfer(const char *what);
+// such as "TIMEOUT at GET" (`failed`, shown in warning colours); the time of day is added.
+void NoteTransfer(const char *what, bool failed = false);
 
 // The block just read from or written to `where` ("RAM", "EEPROM", a file name): the panel is
 // compared with it from now on.
