@@ -32,6 +32,11 @@ protected:
         SetControlEventObserver(nullptr);
         LinkTest::TearDown();
     }
+    bool alert(int f) {
+        int on = -1;
+        EXPECT_EQ(GetStatusBarAlert(panel, f, &on), 0);
+        return on == 1;
+    }
     std::string field(int f) {
         char buf[512] = {};
         EXPECT_EQ(GetStatusBarText(panel, f, buf, sizeof buf), 0);
@@ -65,11 +70,14 @@ TEST_F(StatusBar, IdentifiedSensorTransfersAndThePanelDiffersMarker) {
     EXPECT_EQ(field(kLink), std::string("identified: ") + text(PANEL_STATUS));
     expectTransfer("RAM read");
     EXPECT_EQ(field(kPanel), "panel matches RAM");
+    EXPECT_FALSE(alert(kPanel));
+    EXPECT_FALSE(alert(kLink));
 
     // The operator's edits, named by word, the first three of them.
     DisplayPanel(panel);
     typeInto(PANEL_HOLD, "321");
     EXPECT_EQ(field(kPanel), "panel differs from RAM: 4 HOLD");
+    EXPECT_TRUE(alert(kPanel));
     auto *table = qobject_cast<QTableWidget *>(platform::FindCtrl(panel, PANEL_TABLE));
     table->item(0, 2)->setData(Qt::EditRole, 99); // as the cell editor commits it
     EXPECT_EQ(field(kPanel), "panel differs from RAM: 4 HOLD, 17 CTO row 0");
@@ -130,8 +138,11 @@ TEST_F(StatusBar, PollingRateAndTheTimeDataStopped) {
                                  std::regex("no data since [0-2][0-9]:[0-5][0-9]:[0-6][0-9]")))
         << field(kPolling);
     EXPECT_EQ(field(kLink), "no reply");
+    EXPECT_TRUE(alert(kLink));
+    EXPECT_TRUE(alert(kPolling));
     get();
     expectTransfer("TIMEOUT at GET");
+    EXPECT_TRUE(alert(kTransfer));
 }
 
 TEST_F(StatusBar, PortErrorsNameTheirMessage) {
