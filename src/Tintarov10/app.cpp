@@ -16,51 +16,13 @@
 
 namespace {
 
-#define CTRL_ENTRY(fn)                                                                             \
-    { #fn, fn, nullptr }
+#define TINTARO_CALLBACK_ENTRY(fn) {#fn, fn, nullptr},
 // The resource binds callbacks by these names.
 const CallbackEntry kCallbacks[] = {
     {"CBF_P", nullptr, CBF_P},
-    CTRL_ENTRY(CBF_EditConnect),
-    CTRL_ENTRY(CBF_ButtonSend),
-    CTRL_ENTRY(CBF_ButtonGet),
-    CTRL_ENTRY(CBF_ButtonGo),
-    CTRL_ENTRY(CBF_ButtonStop),
-    CTRL_ENTRY(CBF_SelectRAM),
-    CTRL_ENTRY(CBF_SelectEEPROM),
-    CTRL_ENTRY(CBF_SelectFILE),
-    CTRL_ENTRY(CBF_ParaVisible),
-    CTRL_ENTRY(CBF_SelectSource),
-    CTRL_ENTRY(CBF_Evalmode),
-    CTRL_ENTRY(CBF_ButtonResetTable),
-    CTRL_ENTRY(CBF_ButtonTeachDataTo),
-    CTRL_ENTRY(CBF_ButtonApplyFromAll),
-    CTRL_ENTRY(CBF_ButtonZoom),
-    CTRL_ENTRY(CBF_AutoAdjust),
-    CTRL_ENTRY(CBF_GraphData2),
-    CTRL_ENTRY(CBF_EditMaxcolNo),
-    CTRL_ENTRY(CBF_EditOutmode),
-    CTRL_ENTRY(CBF_EditPmod),
-    CTRL_ENTRY(CBF_EditAverage),
-    CTRL_ENTRY(CBF_EditTrigger),
-    CTRL_ENTRY(CBF_EditIntlim),
-    CTRL_ENTRY(CBF_EditHold),
-    CTRL_ENTRY(CBF_EditNo),
-    CTRL_ENTRY(CBF_RadioInc),
-    CTRL_ENTRY(CBF_DispX),
-    CTRL_ENTRY(CBF_DispY),
-    CTRL_ENTRY(CBF_DispINT),
-    CTRL_ENTRY(CBF_DispRAW),
-    CTRL_ENTRY(CBF_DispCOL),
-    CTRL_ENTRY(CBF_DispRED),
-    CTRL_ENTRY(CBF_DispGREEN),
-    CTRL_ENTRY(CBF_DispBLUE),
-    CTRL_ENTRY(CBF_DispStatus),
-    CTRL_ENTRY(CBF_GraphRaw1),
-    CTRL_ENTRY(CBF_GraphData1),
-    CTRL_ENTRY(CBF_SlidePower),
+    TINTARO_CONTROL_CALLBACKS(TINTARO_CALLBACK_ENTRY)
 };
-#undef CTRL_ENTRY
+#undef TINTARO_CALLBACK_ENTRY
 
 } // namespace
 
@@ -122,6 +84,10 @@ int CBF_P(int, int event, void *, int, int) {
 
 void PacingWait() {
     tdiff = 0.0;
-    while (waitdel > tdiff)
+    while (waitdel > tdiff) {
         tdiff = Timer() - transbeg;
+        // Sleep out the rest rather than spin a core for up to 0.3 s.
+        if (waitdel > tdiff)
+            Delay(waitdel - tdiff);
+    }
 }

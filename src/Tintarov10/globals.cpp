@@ -2,7 +2,7 @@
 // Copyright (C) 2026 The Tintaro developers
 //
 // The program's global state, defined once; start values are set by InitVars.
-#include "Tintarov10/Tintarov10.h"
+#include "Tintarov10/state.h"
 
 namespace tintaro {
 
@@ -37,5 +37,17 @@ const std::array<double, 16> sicolarr = {0x0000FF, 0xFF0000, 0x000000, 0xFF80C0,
                                          0x808000, 0x800080, 0x80FFFF, 0xFF0080, 0x400080, 0xFF00FF,
                                          0x80FF00, 0x408080, 0x800000, 0xFFFFFF};
 int textIDsoft = 0;
+
+const std::array<ParamLink, 9> kParamLinks = {{
+    {0, PANEL_POWER, &power},
+    {1, PANEL_PMOD, &pmod},
+    {2, PANEL_AVERAGE, &average},
+    {3, PANEL_EVALMODE, &evalmode},
+    {4, PANEL_HOLD, &hold},
+    {5, PANEL_INTLIM, &intlim},
+    {6, PANEL_MAXCOLNO, &maxcolno},
+    {7, PANEL_OUTMODE, &outmode},
+    {8, PANEL_TRIGGER, &trigger},
+}};
 
 } // namespace tintaro

@@ -3,7 +3,7 @@
 //
 // Help texts shown by a right click on each control, and the two warnings. Latin-1; the runs of
 // spaces at line ends widen the pop-up and belong to the text.
-#include "Tintarov10/Tintarov10.h"
+#include "Tintarov10/state.h"
 
 // clang-format off
 const char InfoEditConnect[] =

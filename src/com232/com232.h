@@ -20,6 +20,8 @@ void GetRxBufData();
 
 // Transactions.
 void SendPara();
+// Reads the block from RAM or EEPROM by `target`. With FILE selected it sends `order` as its
+// caller left it: CheckComLine sets 3 first, so that the line check reads the sensor's RAM.
 void GetPara();
 void GetData();
 // True while GetData's loop runs (also while a callback runs nested inside it).

@@ -5,16 +5,13 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "Tintarov10/Tintarov10.h"
+#include "Tintarov10/state.h"
 #include "com232/com232.h"
 
 namespace {
 
-constexpr int kSpareBegin = 9;  // words 9..14 are carried, never interpreted
-constexpr int kTableBegin = 15; // the teach table starts at word 15
-
-u16 *const kParams[kSpareBegin] = {&power,  &pmod,     &average, &evalmode, &hold,
-                                   &intlim, &maxcolno, &outmode, &trigger};
+// Words 9..14 are carried, never interpreted; the teach table starts at word 15.
+constexpr int kTableBegin = protocol::kTableBegin;
 
 // Words actually held by `pp` and the buffers, however large anzpara is set.
 std::size_t ParaWords() {
@@ -30,16 +27,16 @@ u16 JoinWord(const char *bytes) {
 } // namespace
 
 void CopyVarsToPP() {
-    for (int i = 0; i < kSpareBegin; ++i)
-        pp[i] = *kParams[i];
+    for (const ParamLink &p : kParamLinks)
+        pp[std::size_t(p.word)] = *p.variable;
     for (int r = 0; r < kTeachRows; ++r)
         for (int c = 0; c < kTeachCols; ++c)
             pp[kTableBegin + r * kTeachCols + c] = ctt[r * kTeachCols + c];
 }
 
 void CopyPPtoVars() {
-    for (int i = 0; i < kSpareBegin; ++i)
-        *kParams[i] = pp[i];
+    for (const ParamLink &p : kParamLinks)
+        *p.variable = pp[std::size_t(p.word)];
     for (int r = 0; r < kTeachRows; ++r)
         for (int c = 0; c < kTeachCols; ++c)
             ctt[r * kTeachCols + c] = pp[kTableBegin + r * kTeachCols + c];

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "Tintarov10/Tintarov10.h"
+#include "Tintarov10/state.h"
 #include "com232/com232.h"
 #include "gui/gui.h"
 #include "platform/files.h"

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "Tintarov10/Tintarov10.h"
+#include "Tintarov10/state.h"
 #include "com232/com232.h"
 #include "com232/link.h"
 #include "platform/serial.h"

@@ -2,7 +2,7 @@
 // Copyright (C) 2026 The Tintaro developers
 //
 // The sensor transactions: parameter write, parameter read and the data polling loop.
-#include "Tintarov10/Tintarov10.h"
+#include "Tintarov10/state.h"
 #include "com232/com232.h"
 #include "com232/link.h"
 #include "gui/gui.h"

@@ -5,7 +5,7 @@
 // circle of another active row that intensity alone cannot tell apart.
 #include <cmath>
 
-#include "Tintarov10/Tintarov10.h"
+#include "Tintarov10/state.h"
 #include "gui/autoadjust_core.h"
 #include "gui/gui.h"
 #include "platform/graph.h"

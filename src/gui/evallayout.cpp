@@ -5,7 +5,7 @@
 // the signal view for SOURCE and the parameter/teach area switch.
 #include <cstdint>
 
-#include "Tintarov10/Tintarov10.h"
+#include "Tintarov10/state.h"
 #include "gui/gui.h"
 #include "platform/graph.h"
 #include "platform/ui.h"

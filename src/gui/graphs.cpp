@@ -2,7 +2,7 @@
 // Copyright (C) 2026 The Tintaro developers
 //
 // Graphs: the per-record update, the zoom graph and the history array helpers.
-#include "Tintarov10/Tintarov10.h"
+#include "Tintarov10/state.h"
 #include "gui/gui.h"
 #include "platform/graph.h"
 #include "platform/ui.h"

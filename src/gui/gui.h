@@ -14,10 +14,12 @@ void SetPanelValues();
 // words 9 to 14 and every variable are left alone.
 void PeekPanelValues(std::uint16_t *block);
 
-// Live data display: shows the last record and appends it to the history.
+// Live data display: shows the last record (the data variables) and appends it to the
+// history. Uses `source` as DispVis last read it.
 void SetPanelData();
 
-// Evaluation-mode layout and visibility.
+// Evaluation-mode layout and visibility. InitEval uses `pmod` and `outmode` as the caller's
+// last GetPanelValues or CopyPPtoVars left them; it reads EVALMODE and MAXCOL-No. itself.
 void InitEval();
 void DispVis();
 void ParaVis();
@@ -25,13 +27,14 @@ void ParaInVis();
 // Row labels of the teach table: rows 1 to maxcolno green (checked), the others red.
 void MarkActiveRows(int panelHandle);
 
-// Colour teach table.
+// Colour teach table. TeachDataTo takes the last record from the data variables.
 void TeachDataTo();
 void ResetTable();
 void ApplyFromAll();
 // Draws the grey boundary line X + Y = 4095 of the colour plane on a graph control.
 void ShowBoundaryLine(int panelHandle, int graph);
-// Draws the boundary line and three arcs per table row on a graph control.
+// Draws the boundary line and three arcs per table row on a graph control, from `ctt` as the
+// caller's GetPanelValues left it.
 void ShowTeachPlot(int graph);
 
 // Tolerance auto-adjust.

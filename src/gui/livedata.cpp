@@ -4,7 +4,7 @@
 // Live data display: shows the last data record and appends it to the signal history.
 #include <cstdint>
 
-#include "Tintarov10/Tintarov10.h"
+#include "Tintarov10/state.h"
 #include "gui/gui.h"
 #include "platform/ui.h"
 

@@ -5,7 +5,7 @@
 // plot (boundary line and tolerance circles) shared by the main and the zoom X/Y graph.
 #include <cstdint>
 
-#include "Tintarov10/Tintarov10.h"
+#include "Tintarov10/state.h"
 #include "gui/gui.h"
 #include "platform/graph.h"
 #include "platform/ui.h"

@@ -6,7 +6,7 @@
 
 #include <iterator>
 
-#include "Tintarov10/Tintarov10.h"
+#include "Tintarov10/state.h"
 #include "platform/ui.h"
 
 namespace {

@@ -5,6 +5,7 @@
 #include "platform/timer.h"
 
 #include <chrono>
+#include <thread>
 
 namespace {
 
@@ -17,6 +18,11 @@ double Timer() {
         return g_source();
     using namespace std::chrono;
     return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+void Delay(double seconds) {
+    if (seconds > 0.0)
+        std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
 }
 
 void SetTimerSource(double (*source)()) {

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "Tintarov10/Tintarov10.h"
+#include "Tintarov10/state.h"
 #include "gui/gui.h"
 #include "platform/serial.h"
 #include "platform/timer.h"
