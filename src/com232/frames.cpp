@@ -18,12 +18,6 @@ std::size_t ParaWords() {
     return std::min<std::size_t>(anzpara, pp.size());
 }
 
-u16 JoinWord(const char *bytes) {
-    const auto hi = static_cast<unsigned char>(bytes[0]);
-    const auto lo = static_cast<unsigned char>(bytes[1]);
-    return static_cast<u16>(hi * 256u + lo);
-}
-
 } // namespace
 
 void CopyVarsToPP() {
@@ -53,25 +47,14 @@ void CopyDatatoVars() {
 }
 
 void FillTxBuf(unsigned char orderCode) {
-    szWriteBuf[0] = static_cast<char>(sync / 256);
-    szWriteBuf[1] = static_cast<char>(sync % 256);
-    szWriteBuf[2] = 0;
-    szWriteBuf[3] = static_cast<char>(orderCode);
-    const std::size_t n = ParaWords();
-    for (std::size_t i = 0; i < n; ++i) {
-        szWriteBuf[4 + 2 * i] = static_cast<char>(pp[i] / 256);
-        szWriteBuf[5 + 2 * i] = static_cast<char>(pp[i] % 256);
-    }
+    protocol::EncodeRequest(sync, orderCode, pp.data(), ParaWords(), szWriteBuf);
 }
 
 void GetRxBufPara() {
-    const std::size_t n = ParaWords();
-    for (std::size_t i = 0; i < n; ++i)
-        pp[i] = JoinWord(szReadBuf + 2 * i);
+    protocol::DecodeWords(szReadBuf, ParaWords(), pp.data());
 }
 
 void GetRxBufData() {
-    const std::size_t n = std::min<std::size_t>(anzdata, databuf.size());
-    for (std::size_t i = 0; i < n; ++i)
-        databuf[i] = JoinWord(szReadBuf + 2 * i);
+    protocol::DecodeWords(szReadBuf, std::min<std::size_t>(anzdata, databuf.size()),
+                          databuf.data());
 }

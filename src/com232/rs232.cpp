@@ -16,8 +16,7 @@
 namespace {
 
 constexpr double kReplyTimeout = 2.0;
-constexpr int kIdentBytes = 96; // 48 words, one character in each low byte
-constexpr int kEchoBytes = 4;   // sync word and order word of the request
+constexpr int kIdentBytes = protocol::kIdentReplyBytes;
 constexpr char kEchoWarning[] =
     " ATTENTION! \n \n LINE ECHOES THE REQUEST \n NO SENSOR ANSWERS ON THIS PORT";
 
@@ -90,7 +89,7 @@ void CheckComLine() {
     WaitAndReadReply(kIdentBytes);
     // A loopback plug or an echoing adapter sends the request back; its bytes would pass for
     // an identification and the program's own block for the sensor's.
-    if (nBytesR >= kEchoBytes && std::memcmp(szReadBuf, szWriteBuf, kEchoBytes) == 0) {
+    if (protocol::EchoesRequest(szReadBuf, nBytesR, szWriteBuf)) {
         SetCtrlVal(panel, PANEL_STATUS, "LINE ECHOES THE REQUEST");
         NoteLinkEchoes();
         MessagePopup("INFO", kEchoWarning);
@@ -102,9 +101,7 @@ void CheckComLine() {
         return;
     }
     char ident[kIdentBytes / 2 + 1];
-    for (int i = 0; i < kIdentBytes / 2; ++i)
-        ident[i] = szReadBuf[2 * i + 1];
-    ident[kIdentBytes / 2] = '\0';
+    protocol::DecodeIdent(szReadBuf, ident);
     SetCtrlVal(panel, PANEL_STATUS, ident);
     NoteLinkIdentified(ident);
     // With FILE selected the sensor's RAM is read: there is no file to read from here.

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace protocol {
 
@@ -30,6 +31,20 @@ enum Order : unsigned char {
     kReadData = 5,
     kIdentify = 7,
 };
+
+// ---- Frames: every word travels high byte first ----------------------------------------------
+// Writes a request: the sync word, the order word (its high byte 0), then `words` words of
+// `block`. `out` takes 4 + 2 * words bytes.
+void EncodeRequest(std::uint16_t sync, unsigned char order, const std::uint16_t *block,
+                   std::size_t words, char *out);
+// Joins `words` words from `bytes` (2 * words bytes) into `out`; 0xFF 0xFF is 65535.
+void DecodeWords(const char *bytes, std::size_t words, std::uint16_t *out);
+// The identification reply's text: the low byte of each of its 48 words, terminated after
+// the 48th; a zero byte ends it early. `out` takes 49 bytes.
+void DecodeIdent(const char *bytes, char *out);
+// True when `reply` (n bytes) begins with the sync and order words of `request`: the line
+// sends the request back (a loopback plug, an echoing adapter) and no sensor answers.
+bool EchoesRequest(const char *reply, std::size_t n, const char *request);
 
 // The name of block word `index` as the operator knows it: "POWER" ... "TRIGGER" for words 0
 // to 8, "spare 9" to "spare 14", then "X row 0", "Y row 0", "CTO row 0", "INT row 0",
