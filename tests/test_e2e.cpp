@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2026 The Tintaro developers
 //
-// The built program against the simulator executable on a pty: offscreen with a key script,
-// and once in a real X window under Xvfb driven with xdotool.
+// The built program against the simulator executable on a pty: offscreen with a key script
+// (tintaro-scripted), and once in a real X window under Xvfb driven with xdotool.
 #include <algorithm>
 #include <functional>
 #include <string>
@@ -116,7 +116,7 @@ TEST(EndToEnd, OffscreenStartUpGetSendAndPolling) {
                                              "5800 close\n");
     QString errors;
     const int code = RunProgram(
-        kBin + "/tintaro",
+        kBin + "/tintaro-scripted",
         {"QT_QPA_PLATFORM=offscreen", "TINTARO_COM1=" + sim.link, "TINTARO_SCRIPT=" + script},
         30000, &errors);
     EXPECT_EQ(code, 0) << errors.toStdString();
@@ -189,7 +189,6 @@ TEST(EndToEnd, RealWindowUnderXvfbWithFunctionKeys) {
     e.insert("DISPLAY", display);
     e.insert("QT_QPA_PLATFORM", "xcb");
     e.insert("TINTARO_COM1", sim.link);
-    e.remove("TINTARO_SCRIPT");
     app.setProcessEnvironment(e);
     app.start(kBin + "/tintaro", QStringList{});
     ASSERT_TRUE(app.waitForStarted(5000));

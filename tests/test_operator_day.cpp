@@ -93,9 +93,9 @@ public:
     bool started = false;
 };
 
-// Runs the program offscreen on COM1 = `port` with a script; `onLine` sees each stderr line as
-// it comes (the script runner announces every step there). Returns the exit code, -1000 when
-// the program did not end in time (it is then killed).
+// Runs the program (tintaro-scripted) offscreen on COM1 = `port` with a script; `onLine` sees
+// each stderr line as it comes (the script runner announces every step there). Returns the
+// exit code, -1000 when the program did not end in time (it is then killed).
 int RunProgram(const QString &port, const QString &script, const QString &folder,
                const std::function<void(const QString &)> &onLine, QString *errors) {
     QProcess p;
@@ -105,7 +105,7 @@ int RunProgram(const QString &port, const QString &script, const QString &folder
     e.insert("TINTARO_SCRIPT", script);
     p.setProcessEnvironment(e);
     p.setWorkingDirectory(folder);
-    p.setProgram(kBin + "/tintaro");
+    p.setProgram(kBin + "/tintaro-scripted");
     p.start();
     if (!p.waitForStarted(5000))
         return -1001;

@@ -17,6 +17,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 #include <cstdlib>
@@ -27,6 +28,7 @@
 
 #include "platform/internal.h"
 #include "platform/ui.h"
+#include "script_runner.h"
 
 namespace {
 
@@ -583,11 +585,20 @@ TEST_F(PanelUiTest, ScriptDrivesThePanel) {
             fileResults.push_back(
                 FileSelectPopup("/tmp", "init.dat", "*.dat", "init", 0, 0, 1, 1, 1, path));
     };
-    qputenv("TINTARO_SCRIPT", QFile::encodeName(script));
+    ASSERT_TRUE(scripted::ArmScript(QFile::encodeName(script).constData()));
     testing::internal::CaptureStderr();
+    // Armed, the runner answers pop-ups at once, also before the event loop runs (a start-up
+    // warning); its steps wait for the loop, even while events are processed before it.
+    EXPECT_EQ(MessagePopup("Start", "early"), 1);
+    for (int i = 0; i < 20; ++i) {
+        ProcessSystemEvents();
+        QThread::msleep(5);
+    }
+    const bool earlySteps = !g_events.empty();
     const int rc = RunUserInterface();
     const std::string err = testing::internal::GetCapturedStderr();
-    qunsetenv("TINTARO_SCRIPT");
+    scripted::DisarmScript();
+    EXPECT_FALSE(earlySteps) << "steps ran before the event loop";
     EXPECT_EQ(rc, 0);
     EXPECT_EQ(g_events, (std::vector<Ev>{{14, EVENT_COMMIT, 0, 0},
                                          {13, EVENT_VAL_CHANGED, 0, 0},
@@ -597,6 +608,7 @@ TEST_F(PanelUiTest, ScriptDrivesThePanel) {
                                          {21, EVENT_COMMIT, 3, 2},
                                          {10, EVENT_COMMIT, 0, 0},
                                          {0, EVENT_CLOSE, 0, 0}}));
+    EXPECT_NE(err.find("POPUP Start|early"), std::string::npos) << err;
     EXPECT_NE(err.find("POPUP Info|a\\nb"), std::string::npos) << err;
     EXPECT_NE(err.find("FILEPOPUP init|/tmp/a.dat"), std::string::npos) << err;
     EXPECT_NE(err.find("FILEPOPUP init|cancel"), std::string::npos) << err;

@@ -358,15 +358,11 @@ int RunUserInterface() {
     if (!QCoreApplication::instance())
         return UIE_NO_DISPLAY;
     if (!g_quitPending) {
-        StartScript();
         QEventLoop loop;
         QEventLoop *outer = g_loop;
         g_loop = &loop;
-        // QuitUserInterface may already have run inside a script step of StartScript.
-        if (!g_quitPending)
-            loop.exec();
+        loop.exec();
         g_loop = outer;
-        StopScript();
     }
     g_quitPending = false;
     return g_quitCode;

@@ -73,33 +73,9 @@ PopupAnswer ShowFileDialog(const PopupRequest &r) {
     return PopupAnswer{1, QFile::encodeName(dlg.selectedFiles().first()).toStdString()};
 }
 
-std::string Escaped(const std::string &s) {
-    std::string out;
-    for (char ch : s) {
-        if (ch == '\n')
-            out += "\\n";
-        else
-            out += ch;
-    }
-    return out;
-}
-
 PopupAnswer Run(const PopupRequest &r) {
     if (g_handler)
         return g_handler(r);
-    if (ScriptActive()) {
-        // Scripted runs never block on a dialog: report what would be shown and answer.
-        if (r.kind == PopupRequest::Message) {
-            std::fprintf(stderr, "POPUP %s|%s\n", r.title.c_str(), Escaped(r.message).c_str());
-            return PopupAnswer{1, {}};
-        }
-        PopupAnswer a{0, {}};
-        if (TakeScriptFileAnswer(&a.path))
-            a.result = 1;
-        std::fprintf(stderr, "FILEPOPUP %s|%s\n", r.title.c_str(),
-                     a.result > 0 ? a.path.c_str() : "cancel");
-        return a;
-    }
     if (!QApplication::instance())
         return PopupAnswer{UIE_NO_DISPLAY, {}};
     return r.kind == PopupRequest::Message ? ShowMessageBox(r) : ShowFileDialog(r);

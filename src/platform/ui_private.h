@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2026 The Tintaro developers
 //
-// State shared by the panel layer's own source files (panels, controls, script runner).
+// State shared by the panel layer's own source files (panels, controls) and by test-side code
+// that drives a panel the way its user does.
 #pragma once
 
 #include <QMainWindow>
@@ -66,20 +67,13 @@ Control *FindControl(int panel, int control, int *error);
 // Adds a widget to a panel as an addressed control and connects its events.
 Control &AddControl(Panel &panel, QWidget *widget, int id, Kind kind, DataType type,
                     CtrlCallbackPtr callback);
-// The panel the script runner acts on: the most recently loaded one still alive.
+// The most recently loaded panel still alive, or nullptr.
 Panel *LatestPanel();
 // Delivers EVENT_CLOSE to a panel's callback.
 void DispatchPanelClose(int panel);
 
 // A file name from the program: a bare name is looked up beside the executable.
 QString ResolveBesideExecutable(const char *file);
-
-// Script runner (TINTARO_SCRIPT): runs for the duration of one RunUserInterface call.
-void StartScript();
-void StopScript();
-bool ScriptActive();
-// Takes the next queued file answer; false means cancel.
-bool TakeScriptFileAnswer(std::string *path);
 
 // Writes a value into a control as the program does: signals blocked, no event.
 int WriteCtrlValue(Control &c, long long value);

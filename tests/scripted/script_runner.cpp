@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2026 The Tintaro developers
 //
-// Script runner: timed user actions from TINTARO_SCRIPT, for end-to-end runs and the demo.
+// Script runner: timed user actions on the panel and scripted pop-up answers, on top of the
+// panel layer's private registry. Built only into test targets (tintaro-scripted and the tests).
+#include "script_runner.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
@@ -10,19 +13,30 @@
 #include <QKeySequence>
 #include <QMouseEvent>
 #include <QTableWidget>
+#include <QThread>
 #include <QTimer>
 
 #include <cstdio>
 #include <deque>
+#include <string>
+#include <vector>
 
 #include "platform/internal.h"
 #include "platform/ui_private.h"
 
-namespace platform {
+namespace scripted {
 namespace {
 
-bool g_active = false;
-QObject *g_context = nullptr;          // owns the pending steps of the running script
+using namespace platform;
+
+struct Step {
+    int ms;
+    QString line;
+};
+
+bool g_armed = false;
+std::vector<Step> g_steps;             // read from the file, not yet started
+QObject *g_context = nullptr;          // owns the pending timers of the armed script
 std::deque<std::string> g_fileAnswers; // "" = cancel
 
 void Log(const QString &s) {
@@ -152,42 +166,80 @@ void Execute(const QString &line) {
     }
 }
 
+std::string Escaped(const std::string &s) {
+    std::string out;
+    for (char ch : s) {
+        if (ch == '\n')
+            out += "\\n";
+        else
+            out += ch;
+    }
+    return out;
+}
+
+// Scripted runs never block on a dialog: report what would be shown and answer.
+PopupAnswer Answer(const PopupRequest &r) {
+    if (r.kind == PopupRequest::Message) {
+        std::fprintf(stderr, "POPUP %s|%s\n", r.title.c_str(), Escaped(r.message).c_str());
+        return PopupAnswer{1, {}};
+    }
+    PopupAnswer a{0, {}};
+    if (!g_fileAnswers.empty()) {
+        a.path = g_fileAnswers.front();
+        g_fileAnswers.pop_front();
+        a.result = a.path.empty() ? 0 : 1;
+    }
+    std::fprintf(stderr, "FILEPOPUP %s|%s\n", r.title.c_str(),
+                 a.result > 0 ? a.path.c_str() : "cancel");
+    return a;
+}
+
+bool LoopRunning() {
+    return QThread::currentThread()->loopLevel() > 0;
+}
+
+void StartSteps() {
+    // Every step has its own timer, so steps also fire inside nested event processing.
+    for (const Step &s : g_steps) {
+        const QString line = s.line;
+        QTimer::singleShot(s.ms, Qt::PreciseTimer, g_context, [line] {
+            // Steps belong to the run of the event loop, like the user's actions.
+            if (LoopRunning())
+                Execute(line);
+        });
+    }
+    g_steps.clear();
+}
+
+// The program may process events during its start-up (the line check) before its event loop
+// runs; the steps are timed from the loop itself.
+void StartWhenLoopRuns(int ms) {
+    QTimer::singleShot(ms, Qt::PreciseTimer, g_context, [] {
+        if (LoopRunning())
+            StartSteps();
+        else
+            StartWhenLoopRuns(1);
+    });
+}
+
+// Runs once the application object exists: timers need its event dispatcher.
+void OnApplication() {
+    if (!g_armed || g_context)
+        return;
+    g_context = new QObject;
+    StartWhenLoopRuns(0);
+}
+
 } // namespace
 
-bool ScriptActive() {
-    // Pop-ups shown before the loop starts (start-up warnings) must not block a scripted run.
-    return g_active || !qEnvironmentVariableIsEmpty("TINTARO_SCRIPT");
-}
-
-void StopScript() {
-    // Steps not yet run die with their context.
-    delete g_context;
-    g_context = nullptr;
-    g_active = false;
-    g_fileAnswers.clear();
-}
-
-bool TakeScriptFileAnswer(std::string *path) {
-    if (g_fileAnswers.empty())
-        return false;
-    *path = g_fileAnswers.front();
-    g_fileAnswers.pop_front();
-    return !path->empty();
-}
-
-void StartScript() {
-    StopScript();
-    const QString name = qEnvironmentVariable("TINTARO_SCRIPT");
-    if (name.isEmpty())
-        return;
+bool ArmScript(const char *path) {
+    DisarmScript();
+    const QString name = QFile::decodeName(path ? path : "");
     QFile f(name);
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    if (name.isEmpty() || !f.open(QIODevice::ReadOnly | QIODevice::Text)) {
         Log(QStringLiteral("SCRIPT: cannot read %1").arg(name));
-        return;
+        return false;
     }
-    g_active = true;
-    g_context = new QObject;
-    // Every step has its own timer, so steps also fire inside nested event processing.
     while (!f.atEnd()) {
         const QString line = QString::fromLocal8Bit(f.readLine()).trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
@@ -198,8 +250,25 @@ void StartScript() {
             Log(QStringLiteral("SCRIPT: bad line skipped: %1").arg(line));
             continue;
         }
-        QTimer::singleShot(ms, Qt::PreciseTimer, g_context, [line] { Execute(line); });
+        g_steps.push_back(Step{ms, line});
     }
+    g_armed = true;
+    SetPopupHandler(Answer);
+    if (QCoreApplication::instance())
+        OnApplication();
+    else
+        qAddPreRoutine(OnApplication);
+    return true;
 }
 
-} // namespace platform
+void DisarmScript() {
+    // Steps not yet run die with their context.
+    delete g_context;
+    g_context = nullptr;
+    g_armed = false;
+    g_steps.clear();
+    g_fileAnswers.clear();
+    SetPopupHandler(nullptr);
+}
+
+} // namespace scripted

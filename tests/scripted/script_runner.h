@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Tintaro developers
+//
+// Script runner for end-to-end runs, screenshots and panel tests: timed user actions on the
+// most recently loaded panel. Test-only; the shipped program never links it.
+//
+// A script has one step a line, "<ms> <command> <arguments>", timed from the moment the
+// event loop (RunUserInterface) first runs; '#' starts a comment line. Commands:
+//   key <key>                 a key as typed (a button with that shortcut is clicked)
+//   click <ctrl>              clicks a button
+//   rightclick <ctrl>         right mouse button on a control
+//   set <ctrl> <value>        sets a value as the user does, with the user's events
+//   cell <col> <row> <value>  edits a cell of the panel's table (from 1)
+//   file <path>|cancel        queues the answer to the next file pop-up
+//   grab <png>                saves a picture of the panel's window
+//   close                     the window's close box
+//   quit                      QuitUserInterface(0)
+// Every step is announced on stderr as "SCRIPT <line>"; pop-ups never open a dialog but print
+// "POPUP <title>|<text, newlines as \n>" (answered OK) or "FILEPOPUP <title>|<path or cancel>".
+#pragma once
+
+namespace scripted {
+
+// Reads the script `path` (a local file name) and arms it: the runner's pop-up handler is
+// installed at once, so that pop-ups before the event loop (a start-up TIMEOUT) are answered
+// too, and the steps start when the event loop first runs. Callable before the application
+// object exists. Returns false, with the reason on stderr, when the file cannot be read;
+// nothing is armed then.
+bool ArmScript(const char *path);
+
+// Drops the steps not yet run and the queued file answers, and restores the real pop-ups.
+void DisarmScript();
+
+} // namespace scripted
