@@ -2,11 +2,15 @@
 // Copyright (C) 2026 The Tintaro developers
 //
 // Benchmarks: the polling loop against the in-process simulator (unpaced and at 19200-baud
-// timing), the per-record graph update, and the tolerance auto-adjust.
+// timing) and the simulator on a pty, a command-line poll loop on a pty, the per-record graph
+// update, and the tolerance auto-adjust.
 #include <sys/resource.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 #include <QCoreApplication>
 #include <QFile>
@@ -104,30 +108,92 @@ void BM_GetDataAt19200Baud(benchmark::State &state) {
 }
 BENCHMARK(BM_GetDataAt19200Baud)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
 
+// tintaro-sensor-sim on a pty behind a link in a temporary folder, mapped to TINTARO_COM<port>.
+class PtySim {
+public:
+    PtySim(int port, const QStringList &args)
+        : port_(port), link_(dir_.path() + "/sensor"), var_("TINTARO_COM" + std::to_string(port)) {
+        sim_.start(QCoreApplication::applicationDirPath() + "/tintaro-sensor-sim",
+                   QStringList{"--link", link_} + args);
+        for (int i = 0; i < 100 && !QFile::exists(link_); ++i)
+            QThread::msleep(50);
+        setenv(var_.c_str(), link_.toLocal8Bit().constData(), 1);
+    }
+    ~PtySim() {
+        CloseCom(port_);
+        unsetenv(var_.c_str());
+        sim_.terminate();
+        sim_.waitForFinished(3000);
+    }
+    bool started() const { return QFile::exists(link_); }
+
+private:
+    int port_;
+    QTemporaryDir dir_;
+    QString link_;
+    std::string var_;
+    QProcess sim_;
+};
+
 // The same through a real serial port: the simulator executable on a pty at 19200-baud timing.
 void BM_GetDataPtyAt19200Baud(benchmark::State &state) {
-    QTemporaryDir dir;
-    const QString link = dir.path() + "/sensor";
-    QProcess sim;
-    sim.start(QCoreApplication::applicationDirPath() + "/tintaro-sensor-sim",
-              {"--link", link, "--scene", "green"});
-    for (int i = 0; i < 100 && !QFile::exists(link); ++i)
-        QThread::msleep(50);
-    if (!QFile::exists(link)) {
+    PtySim sim(7, {"--scene", "green"});
+    if (!sim.started()) {
         state.SkipWithError("the simulator did not start");
         return;
     }
-    setenv("TINTARO_COM7", link.toLocal8Bit().constData(), 1);
     InitVars();
     com = 7;
     InitRS232(com);
     MeasurePolling(state);
-    CloseCom(7);
-    unsetenv("TINTARO_COM7");
-    sim.terminate();
-    sim.waitForFinished(3000);
 }
 BENCHMARK(BM_GetDataPtyAt19200Baud)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
+
+// A command-line poll loop on the unpaced simulator on a pty, without the panel: flush, request a
+// data record, wait for its 14 bytes as the program does, wait for the quiet gap that tells a
+// whole reply from one with stray bytes after it, read.
+void BM_PollLoopPtyFast(benchmark::State &state) {
+    constexpr int kPort = 8;
+    PtySim sim(kPort, {"--fast", "--scene", "green"});
+    if (!sim.started() || OpenComConfig(kPort, "", 19200, 0, 8, 1, 1024, 1024) != 0) {
+        state.SkipWithError("the simulator did not start");
+        return;
+    }
+    SetComTime(kPort, 2.0);
+    std::array<char, 184> request{};
+    request[1] = 0x55;
+    request[3] = 5;
+    char reply[1024];
+    const auto transaction = [&] {
+        FlushInQ(kPort);
+        FlushOutQ(kPort);
+        ComWrt(kPort, request.data(), int(request.size()));
+        const double begin = Timer();
+        int n = 0;
+        do {
+            n = GetInQLen(kPort);
+        } while (Timer() - begin <= 2.0 && n < 14);
+        if (n == 14)
+            n = WaitComQuiet(kPort, 14);
+        return ComRd(kPort, reply, std::clamp(n, 0, int(sizeof reply))) == 14 && n == 14;
+    };
+    for (int i = 0; i < 200; ++i)
+        transaction();
+    const long records = 5000;
+    for (auto _ : state) {
+        long refused = 0;
+        const double cpu0 = CpuSeconds();
+        const double begin = Timer();
+        for (long i = 0; i < records; ++i)
+            refused += !transaction();
+        const double seconds = Timer() - begin;
+        state.SetIterationTime(seconds);
+        state.counters["records/s"] = records / seconds;
+        state.counters["refused"] = double(refused);
+        state.counters["CPU % of a core"] = 100.0 * (CpuSeconds() - cpu0) / seconds;
+    }
+}
+BENCHMARK(BM_PollLoopPtyFast)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(3);
 
 void BM_ShowGraphFullHistory(benchmark::State &state) {
     InitVars();

@@ -4,6 +4,7 @@
 // The simulated sensor as an in-process serial device behind a port number.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 
 #include "platform/serial.h"
@@ -27,6 +28,11 @@ public:
         return link_.take(reinterpret_cast<std::uint8_t *>(data), max, now());
     }
     std::size_t available() override { return link_.ready(now()); }
+    // The layer sleeps until the next reply byte is due instead of looking every millisecond.
+    double nextByteIn() override {
+        const double next = link_.nextReady();
+        return next < 0 ? kNever : std::max(0.0, next - now());
+    }
 
     SensorLink &link() { return link_; }
     // Seconds since the device was made: the clock of the link and of the scene.

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <limits>
 #include <memory>
 #include <string>
 
@@ -22,32 +23,77 @@ enum {
 
 constexpr int kMaxComPort = 16;
 
-// Opens and configures a port. `deviceName` empty means the device the number maps to.
-// Returns 0 on success or a negative code above. The input queue holds at most inQueueSize
-// bytes; what arrives beyond it is dropped.
+// Every call below on a number outside 1..kMaxComPort returns COM_INVALID_PORT, and on a number
+// that is not open COM_PORT_NOT_OPEN. Every negative result is logged (category
+// "tintaro.platform", debug level) with the call, its arguments and the code.
+//
+// A port whose device went away (USB adapter pulled, simulator ended) stays open: while the
+// device is away the calls below fail as stated, and the first call after it is back (same
+// device path, a link is followed anew) reopens it with the settings it was opened with and
+// the latest time-out and CTS mode. Bytes that were waiting are kept; what the line carried
+// meanwhile is lost.
+
+// Opens and configures a port. `deviceName` empty means the device the number maps to, or the
+// device attached to the number (AttachComDevice). parity: 0 none, 1 odd, 2 even, 3 mark,
+// 4 space; dataBits 5..8; stopBits 1 or 2. The input queue holds at most inQueueSize bytes
+// (512 when not positive); what arrives beyond it is dropped, and the port's own read buffer is
+// bounded to the same size. outQueueSize is not used. Opening an open number closes it first.
+// Returns 0, COM_INVALID_PORT, COM_NO_PORT_FOUND (nothing behind the number or name),
+// COM_CANNOT_OPEN (busy, not permitted) or COM_UNKNOWN_SYSTEM_ERROR (settings the line cannot
+// take, or another failure); after a failure the number is not open.
 int OpenComConfig(int port, const char *deviceName, long baudRate, int parity, int dataBits,
                   int stopBits, int inQueueSize, int outQueueSize);
+// Closes the port and drops what was waiting. Returns 0.
 int CloseCom(int port);
+// How long ComWrt may wait for the line to take its bytes (default 5 s; clamped to 0..3600 s),
+// and the longest WaitComQuiet waits. Returns 0.
 int SetComTime(int port, double timeoutSeconds);
+// mode 0: no flow control; otherwise the line sends only while CTS is on. Returns 0, or
+// COM_RS232_ERROR when the device refuses the mode.
 int SetCTSMode(int port, int mode);
+// Drops what was received and not read. Returns 0.
 int FlushInQ(int port);
+// Drops what was written and not yet sent. Returns 0.
 int FlushOutQ(int port);
-// Returns when the bytes are handed to the system or the time-out passed: the count written.
+// Returns when the bytes are handed to the system or the time-out passed: the count written
+// (what missed the time-out is not sent later; 0 when count is not positive), or COM_IO_ERROR
+// when the device is away or went away before taking a byte.
 int ComWrt(int port, const char *buffer, int count);
-// Bytes waiting. When nothing new has arrived since the last call it waits up to about a
-// millisecond for the line, so reply waits do not spin a core.
+// Bytes waiting. When nothing new has arrived since the last call, it first waits for the line,
+// returning as soon as a byte comes and after about 15 ms at most: a reply wait that calls it in
+// a loop costs a few wake-ups instead of spinning a core, and its time-out stays accurate to
+// those 15 ms. Returns the count (at most the input queue size), or COM_IO_ERROR when the
+// device is away and nothing is waiting. Waits too when it fails, for the same reason.
 int GetInQLen(int port);
-// Reads at most `count` waiting bytes without blocking; returns the count read.
+// Waits until no byte has arrived for two character times of the line (start, data, parity and
+// stop bits at the port's baud rate; at 19200 8N1 about 1.04 ms) and returns the bytes waiting,
+// so that a caller that has the length it expects learns whether more follows. A device that
+// delivered what is waiting faster than its baud rate (a pty, a USB device that ignores the
+// rate) is held to its own pace instead: two of its mean byte intervals since the queue was last
+// empty, at least 0.1 ms. An in-process device that tells when its next byte is due
+// (ComDevice::nextByteIn) is waited for exactly that long, and not at all when none is due
+// within the gap. Returns at once when more than `limit` bytes are waiting or the input queue
+// is full (a flooding device cannot hold it), and never waits longer than the port's time-out.
+// Returns the count, or COM_IO_ERROR when the device is away and nothing is waiting.
+int WaitComQuiet(int port, int limit);
+// Reads at most `count` waiting bytes without blocking; returns the count read (0 when count is
+// not positive or nothing is waiting; never more than asked).
 int ComRd(int port, char *buffer, int count);
 
 // The device a port number maps to: TINTARO_COM<n> first, then COM<n> on Windows, elsewhere
 // the n-th serial port of the system (USB adapters first). Empty when none.
 std::string ComPortDevice(int port);
 
-// An in-process stand-in for a serial device, for tests and benchmarks. The layer calls
-// write() with every byte the program sends and pulls received bytes with read().
+// A serial device as the layer drives it. Tests and benchmarks put an in-process stand-in
+// behind a port number (AttachComDevice); the layer runs real ports through the same interface.
+// The layer calls write() with every byte the program sends and pulls received bytes with
+// read(). The other calls have defaults that suit a device living in the same process.
 class ComDevice {
 public:
+    // nextByteIn(): no byte is on its way, or the device cannot tell.
+    static constexpr double kNever = std::numeric_limits<double>::infinity();
+    static constexpr double kUnknown = -1.0;
+
     virtual ~ComDevice() = default;
     // Bytes sent by the program. Returns how many were accepted.
     virtual std::size_t write(const char *data, std::size_t count) = 0;
@@ -55,8 +101,29 @@ public:
     virtual std::size_t read(char *data, std::size_t max) = 0;
     // Bytes ready to be read right now.
     virtual std::size_t available() = 0;
+
+    // Seconds until the next received byte is ready to be read: 0 when one is ready now, kNever
+    // when none is on its way, kUnknown when the device cannot tell (the default, unless a byte
+    // is ready now).
+    virtual double nextByteIn() { return available() > 0 ? 0.0 : kUnknown; }
+    // Waits up to `seconds` for a received byte; true when one is ready. The default sleeps until
+    // the byte nextByteIn() announces, the whole time when none is due in it, and looks again
+    // every millisecond when the device cannot tell.
+    virtual bool waitForByte(double seconds);
+    // Drops received bytes not yet read. The default reads them away.
+    virtual void discardInput();
+    // Drops written bytes not yet sent.
+    virtual void discardOutput() {}
+    // How long write() may wait for the line to take the bytes.
+    virtual void setTimeout(double /*seconds*/) {}
+    // Sends only while CTS is on (true) or always. False when the device cannot.
+    virtual bool setCtsFlowControl(bool /*on*/) { return true; }
+    // Whether the device is there. One that went away and can come back reopens here; the layer
+    // asks before each operation.
+    virtual bool present() { return true; }
 };
 
 // Puts a device behind a port number; OpenComConfig on that number then uses it instead of
-// a real port. nullptr removes it. The device must outlive its use.
+// a real port. nullptr removes it, closing a port that used the old device. The device must
+// outlive its use.
 void AttachComDevice(int port, ComDevice *device);
