@@ -62,9 +62,13 @@ public:
         return n;
     }
 
-    // Claims a byte even when none is due, so the layer's idle wait for the line returns at
-    // once: the tests drive time with a fake clock, not by sleeping.
-    std::size_t available() override { return pending() ? pieces_[piece_] - inPiece_ : 1; }
+    std::size_t available() override { return pending() ? pieces_[piece_] - inPiece_ : 0; }
+    // The next piece is due at the next look; with none left the line is quiet, so the wait for
+    // a quiet line after a reply ends at once.
+    double nextByteIn() override { return pending() ? 0.0 : kNever; }
+    // Never sleeps, so the layer's idle wait for the line returns at once: the tests drive time
+    // with a fake clock, not by sleeping.
+    bool waitForByte(double /*seconds*/) override { return true; }
 
     bool pending() const { return piece_ < pieces_.size(); }
 

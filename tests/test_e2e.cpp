@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/xserver.h"
 #include "traffic_log.h"
 
 // Asks a window to close as a window manager's close box would (x11_close.cpp).
@@ -156,54 +157,31 @@ TEST(EndToEnd, NoDisplayIsReportedInsteadOfAborting) {
     EXPECT_TRUE(errors.contains("display", Qt::CaseInsensitive)) << errors.toStdString();
 }
 
-namespace {
-
-QString Xdotool(const QString &display, const QStringList &args) {
-    QProcess p;
-    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-    e.insert("DISPLAY", display);
-    p.setProcessEnvironment(e);
-    p.start("xdotool", args);
-    p.waitForFinished(15000);
-    return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
-}
-
-} // namespace
-
 TEST(EndToEnd, RealWindowUnderXvfbWithFunctionKeys) {
-    int n = 90;
-    while (QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n)) ||
-           QFile::exists(QString("/tmp/.X%1-lock").arg(n)))
-        ++n;
-    const QString display = QString(":%1").arg(n);
-    QProcess xvfb;
-    xvfb.start("Xvfb", {display, "-screen", "0", "1280x800x24", "-nolisten", "tcp"});
-    ASSERT_TRUE(xvfb.waitForStarted(5000)) << "Xvfb is installed by scripts/install-deps";
-    ASSERT_TRUE(
-        WaitFor([&] { return QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n)); }, 10000));
+    testsupport::XServer x(QStringLiteral("1280x800x24"));
+    ASSERT_TRUE(x.ok()) << "Xvfb is installed by scripts/install-deps";
+    const QString display = x.display;
 
     SimProcess sim({"--fast"});
     ASSERT_TRUE(sim.started);
     QProcess app;
-    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-    e.insert("DISPLAY", display);
-    e.insert("QT_QPA_PLATFORM", "xcb");
+    QProcessEnvironment e = x.environment();
     e.insert("TINTARO_COM1", sim.link);
     app.setProcessEnvironment(e);
     app.start(kBin + "/tintaro", QStringList{});
     ASSERT_TRUE(app.waitForStarted(5000));
 
     const QString window =
-        Xdotool(display, {"search", "--sync", "--onlyvisible", "--name", "Tintaro V1.0"})
+        x.xdotool({"search", "--sync", "--onlyvisible", "--name", "Tintaro V1.0"})
             .split('\n')
             .value(0);
     ASSERT_FALSE(window.isEmpty()) << "the panel window appeared";
-    Xdotool(display, {"windowfocus", "--sync", window});
+    x.xdotool({"windowfocus", "--sync", window});
     for (const char *key : {"F10", "F9", "F11"}) {
-        Xdotool(display, {"key", key});
+        x.xdotool({"key", key});
         QThread::msleep(700);
     }
-    Xdotool(display, {"key", "F12"});
+    x.xdotool({"key", "F12"});
     QThread::msleep(500);
     ASSERT_TRUE(SendCloseRequest(display.toLatin1().constData(), window.toULong()));
     const bool ended = app.waitForFinished(15000);
@@ -216,7 +194,4 @@ TEST(EndToEnd, RealWindowUnderXvfbWithFunctionKeys) {
     EXPECT_GE(Count(orders, 3), 2) << "start-up read and F10";
     EXPECT_EQ(Count(orders, 1), 1) << "F9";
     EXPECT_GE(Count(orders, 5), 1) << "F11";
-    app.waitForFinished(1000);
-    xvfb.terminate();
-    xvfb.waitForFinished(5000);
 }

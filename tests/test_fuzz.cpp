@@ -58,14 +58,19 @@ struct Sent {
     std::vector<std::size_t> pieces;
 
     // Bytes waiting when a wait for `expected` bytes ends: the first piece boundary at or
-    // beyond it, or everything, capped by the 1024-byte input queue.
+    // beyond it, or everything, capped by the 1024-byte input queue. When exactly `expected`
+    // came, the wait for a quiet line takes the next piece too, if there is one; a reply
+    // found too long is taken whole.
     std::size_t readAfterWaitFor(std::size_t expected) const {
         std::size_t sum = 0;
-        for (std::size_t p : pieces) {
-            sum += p;
-            if (sum >= expected)
-                break;
-        }
+        std::size_t i = 0;
+        while (i < pieces.size() && sum < expected)
+            sum += pieces[i++];
+        if (sum == expected && i < pieces.size())
+            sum += pieces[i];
+        // A reply too long is refused only once its tail is in.
+        if (sum > expected)
+            sum = bytes.size();
         return std::min<std::size_t>(sum, 1024);
     }
 };

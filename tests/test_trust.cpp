@@ -324,3 +324,33 @@ TEST_F(TrustTest, FileNamesShowInTheirOwnEncoding) {
     EXPECT_TRUE(text.endsWith(QString::fromUtf8("gr\xc3\xbcn.dat"))) << text.toStdString();
     EXPECT_TRUE(text.startsWith(" ATTENTION!")) << text.toStdString();
 }
+
+TEST_F(TrustTest, StrayBytesAfterAReplyAtLineSpeedGetItRefused) {
+    // At 19200 baud the two stray bytes arrive after the reply's last byte, not with it.
+    std::string error;
+    sensorsim::Faults faults;
+    ASSERT_TRUE(faults.add("long:7", &error)) << error;
+    ASSERT_TRUE(faults.add("long:5", &error)) << error;
+    ASSERT_TRUE(faults.add("long:4", &error)) << error;
+    const auto before = pp;
+    connect(faults, true);
+    EXPECT_EQ(ordersReceived(), (std::vector<int>{7})) << "no parameter read after a long reply";
+    EXPECT_EQ(text(PANEL_STATUS), "TIMEOUT");
+    EXPECT_EQ(pp, before);
+
+    // A GET from RAM, clean, is taken; one from EEPROM with strays is refused.
+    popups.shown.clear();
+    CBF_ButtonGet(panel, PANEL_GET, EVENT_COMMIT, nullptr, 0, 0);
+    EXPECT_EQ(popups.count("INFO"), 0);
+    const auto fromRam = pp;
+    target = static_cast<u16>(EEPROM);
+    CBF_ButtonGet(panel, PANEL_GET, EVENT_COMMIT, nullptr, 0, 0);
+    EXPECT_EQ(popups.count("INFO"), 1);
+    EXPECT_EQ(pp, fromRam);
+
+    // A data record with strays: refused, nothing shown, polling ends.
+    const auto data = databuf;
+    CBF_ButtonGo(panel, PANEL_GO, EVENT_COMMIT, nullptr, 0, 0);
+    EXPECT_EQ(popups.count("INFO"), 2);
+    EXPECT_EQ(databuf, data);
+}

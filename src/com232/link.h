@@ -7,8 +7,9 @@
 // Writes the request frame for `orderCode` (184 bytes) on `com`; returns ComWrt's result.
 int WriteRequest(unsigned char orderCode);
 
-// Busy-waits up to 2.0 s until at least `expected` bytes are waiting, then reads all that
-// are waiting (at most the reply buffer) into szReadBuf. Sets tstart, tdiff and nBytesR.
+// Waits up to 2.0 s until at least `expected` bytes are waiting and, when exactly that many
+// came, until the line has been quiet for two character times; then reads all that are
+// waiting (at most the reply buffer) into szReadBuf. Sets tstart, tdiff and nBytesR.
 void WaitAndReadReply(int expected);
 
 // "TIMEOUT" in the status control and the "INFO" pop-up.

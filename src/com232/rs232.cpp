@@ -55,6 +55,15 @@ void WaitAndReadReply(int expected) {
         waiting = GetInQLen(com);
         tdiff = Timer() - tstart;
     } while (tdiff <= kReplyTimeout && waiting < expected);
+    // The frames carry no length: bytes trailing a reply would be taken as the start of the
+    // next one. A reply counts only when the line then stays quiet; one that grows past its
+    // length is refused like a short one.
+    if (waiting == expected)
+        waiting = WaitComQuiet(com, expected);
+    // A reply too long is refused; its tail is let in first, so that it cannot spill into the
+    // reply to the next request. A device that never stops fills the queue and ends this.
+    if (waiting > expected)
+        waiting = WaitComQuiet(com, static_cast<int>(sizeof szReadBuf) - 1);
     // A negative length is a port error: nothing is read and the reply counts as missing.
     const int count = std::min(waiting, static_cast<int>(sizeof szReadBuf));
     nBytesR = count > 0 ? static_cast<u16>(ComRd(com, szReadBuf, count)) : u16{0};

@@ -180,7 +180,7 @@ std::string Escaped(const std::string &s) {
 // Scripted runs never block on a dialog: report what would be shown and answer.
 PopupAnswer Answer(const PopupRequest &r) {
     if (r.kind == PopupRequest::Message) {
-        std::fprintf(stderr, "POPUP %s|%s\n", r.title.c_str(), Escaped(r.message).c_str());
+        std::fprintf(stderr, "POPUP %s|%s\n", r.title.c_str(), (Escaped(r.message) + r.path).c_str());
         return PopupAnswer{1, {}};
     }
     PopupAnswer a{0, {}};
