@@ -28,6 +28,7 @@
 #include "platform/timer.h"
 #include "platform/ui.h"
 #include "sim_device.h"
+#include "support/sim_process.h"
 
 namespace {
 
@@ -108,31 +109,23 @@ void BM_GetDataAt19200Baud(benchmark::State &state) {
 }
 BENCHMARK(BM_GetDataAt19200Baud)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
 
-// tintaro-sensor-sim on a pty behind a link in a temporary folder, mapped to TINTARO_COM<port>.
+// tintaro-sensor-sim on a pty (the tests' helper), mapped to TINTARO_COM<port>.
 class PtySim {
 public:
     PtySim(int port, const QStringList &args)
-        : port_(port), link_(dir_.path() + "/sensor"), var_("TINTARO_COM" + std::to_string(port)) {
-        sim_.start(QCoreApplication::applicationDirPath() + "/tintaro-sensor-sim",
-                   QStringList{"--link", link_} + args);
-        for (int i = 0; i < 100 && !QFile::exists(link_); ++i)
-            QThread::msleep(50);
-        setenv(var_.c_str(), link_.toLocal8Bit().constData(), 1);
+        : port_(port), sim_(args), var_("TINTARO_COM" + std::to_string(port)) {
+        setenv(var_.c_str(), sim_.link.toLocal8Bit().constData(), 1);
     }
     ~PtySim() {
         CloseCom(port_);
         unsetenv(var_.c_str());
-        sim_.terminate();
-        sim_.waitForFinished(3000);
     }
-    bool started() const { return QFile::exists(link_); }
+    bool started() const { return sim_.started; }
 
 private:
     int port_;
-    QTemporaryDir dir_;
-    QString link_;
+    testsupport::SimProcess sim_;
     std::string var_;
-    QProcess sim_;
 };
 
 // The same through a real serial port: the simulator executable on a pty at 19200-baud timing.
@@ -194,6 +187,29 @@ void BM_PollLoopPtyFast(benchmark::State &state) {
     }
 }
 BENCHMARK(BM_PollLoopPtyFast)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(3);
+
+// SEND to EEPROM and then GET at once: the sensor needs 0.3 s after an EEPROM write, and the
+// program waits them out before the GET's request. Reports the CPU time that wait costs.
+void BM_PacingAfterSendToEeprom(benchmark::State &state) {
+    Rig rig(false);
+    SetCtrlVal(panel, PANEL_SELECT_RAM, std::int32_t{0});
+    SetCtrlVal(panel, PANEL_SELECT_EEPROM, std::int32_t{1});
+    target = EEPROM;
+    double pacingCpu = 0.0, pacingWall = 0.0;
+    for (auto _ : state) {
+        SendPara();
+        const double cpu0 = CpuSeconds();
+        const double t0 = Timer();
+        PacingWait();
+        pacingWall += Timer() - t0;
+        pacingCpu += CpuSeconds() - cpu0;
+        GetPara();
+    }
+    const double n = static_cast<double>(state.iterations());
+    state.counters["pacing wait ms"] = 1000.0 * pacingWall / n;
+    state.counters["pacing CPU ms"] = 1000.0 * pacingCpu / n;
+}
+BENCHMARK(BM_PacingAfterSendToEeprom)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void BM_ShowGraphFullHistory(benchmark::State &state) {
     InitVars();

@@ -17,7 +17,7 @@
 #include "gui/gui.h"
 #include "panel_fixture.h"
 #include "platform/graph.h"
-#include "platform/internal.h"
+#include "platform/private/internal.h"
 #include "platform/serial.h"
 
 namespace {

@@ -17,8 +17,9 @@
 
 #include <gtest/gtest.h>
 
+#include "support/sim_process.h"
 #include "support/xserver.h"
-#include "traffic_log.h"
+#include "support/traffic_log.h"
 
 // Asks a window to close as a window manager's close box would (x11_close.cpp).
 bool SendCloseRequest(const char *display, unsigned long window);
@@ -27,14 +28,7 @@ namespace {
 
 const QString kBin = QStringLiteral(TINTARO_BIN_DIR);
 
-bool WaitFor(const std::function<bool()> &ready, int ms) {
-    for (int waited = 0; waited < ms; waited += 50) {
-        if (ready())
-            return true;
-        QThread::msleep(50);
-    }
-    return ready();
-}
+using testsupport::SimProcess;
 
 std::vector<int> OrdersIn(const QString &logPath) {
     return Orders(ReadLog(logPath));
@@ -43,31 +37,6 @@ std::vector<int> OrdersIn(const QString &logPath) {
 int Count(const std::vector<int> &orders, int order) {
     return static_cast<int>(std::count(orders.begin(), orders.end(), order));
 }
-
-// A simulator on a pty behind a symlink in a temporary folder, stopped on destruction.
-class SimProcess {
-public:
-    explicit SimProcess(const QStringList &extra = {}) {
-        link = dir.path() + "/sensor";
-        log = dir.path() + "/traffic.log";
-        proc.setProgram(kBin + "/tintaro-sensor-sim");
-        proc.setArguments(QStringList{"--link", link, "--log", log} + extra);
-        proc.setProcessChannelMode(QProcess::MergedChannels);
-        proc.start();
-        started = proc.waitForStarted(5000) && WaitFor([&] { return QFile::exists(link); }, 5000);
-    }
-    ~SimProcess() {
-        proc.terminate();
-        if (!proc.waitForFinished(3000)) {
-            proc.kill();
-            proc.waitForFinished(3000);
-        }
-    }
-    QTemporaryDir dir;
-    QString link, log;
-    QProcess proc;
-    bool started = false;
-};
 
 // Runs the program with the given environment additions; returns its exit code (-1000 when
 // it did not end in time).
@@ -108,7 +77,7 @@ QString WriteScript(const QTemporaryDir &dir, const QString &text) {
 
 TEST(EndToEnd, OffscreenStartUpGetSendAndPolling) {
     SimProcess sim;
-    ASSERT_TRUE(sim.started) << sim.proc.readAll().toStdString();
+    ASSERT_TRUE(sim.started) << sim.output().toStdString();
     QTemporaryDir work;
     const QString script = WriteScript(work, "1000 key F10\n"
                                              "2000 key F9\n"

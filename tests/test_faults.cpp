@@ -4,6 +4,7 @@
 // Faults an operator meets: the sensor unplugged, garbage, split, late and wrong-length replies,
 // ports that cannot be opened, refused parameter files and folders that cannot be written.
 #include <array>
+#include <memory>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -32,6 +33,7 @@
 #include <unistd.h>
 
 #include "link_fixture.h"
+#include "support/sim_process.h"
 #include "platform/files.h"
 #include "scripted_device.h"
 #include "sensor_model.h"
@@ -123,16 +125,9 @@ protected:
         FaultTest::TearDown();
     }
     bool startSim(const QStringList &extra) {
-        link = dir.path() + "/sensor";
-        sim.setProgram(QStringLiteral(TINTARO_BIN_DIR "/tintaro-sensor-sim"));
-        sim.setArguments(QStringList{"--fast", "--link", link} + extra);
-        sim.setProcessChannelMode(QProcess::MergedChannels);
-        sim.start();
-        if (!sim.waitForStarted(5000))
-            return false;
-        for (int i = 0; i < 100 && !QFile::exists(link); ++i)
-            QThread::msleep(50);
-        return QFile::exists(link);
+        sim = std::make_unique<testsupport::SimProcess>(QStringList{"--fast"} + extra);
+        link = sim->link;
+        return sim->started;
     }
     // Opens COM5 on the simulator the way start-up does: line check and parameter read.
     void openPort() {
@@ -142,22 +137,13 @@ protected:
     }
     // The sensor is unplugged: the simulator dies without a word.
     void unplug() {
-        if (sim.state() != QProcess::NotRunning) {
-            ::kill(static_cast<pid_t>(sim.processId()), SIGKILL);
-            sim.waitForFinished(3000);
-        }
+        if (sim)
+            sim->kill();
     }
-    void stopSim() {
-        if (sim.state() != QProcess::NotRunning) {
-            sim.terminate();
-            if (!sim.waitForFinished(3000))
-                unplug();
-        }
-    }
+    void stopSim() { sim.reset(); }
 
-    QTemporaryDir dir;
+    std::unique_ptr<testsupport::SimProcess> sim;
     QString link;
-    QProcess sim;
 };
 
 TEST_F(PtyFaultTest, SensorUnpluggedWhilePollingEndsPollingWithTheMessage) {
@@ -189,15 +175,15 @@ TEST_F(PtyFaultTest, SensorUnpluggedDuringGetKeepsBlockVariablesAndPanel) {
     editPanel();
     const Snapshot before = snapshot();
 
-    const auto pid = static_cast<pid_t>(sim.processId());
+    const auto pid = static_cast<pid_t>(sim->proc.processId());
     std::thread puller([pid] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         ::kill(pid, SIGKILL);
     });
     press(PANEL_GET);
     puller.join();
-    sim.waitForFinished(3000);
-    EXPECT_EQ(sim.state(), QProcess::NotRunning);
+    sim->proc.waitForFinished(3000);
+    EXPECT_EQ(sim->proc.state(), QProcess::NotRunning);
     expectTimeoutReported();
     EXPECT_EQ(snapshot(), before);
 }

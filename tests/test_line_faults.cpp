@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -30,6 +31,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/sim_process.h"
 #include "platform/serial.h"
 #include "platform/timer.h"
 #include "sim_device.h"
@@ -89,44 +91,25 @@ double SecondsSince(Clock::time_point t) {
     return std::chrono::duration<double>(Clock::now() - t).count();
 }
 
-// tintaro-sensor-sim on a pty behind a link in a temporary folder.
+// tintaro-sensor-sim on a pty behind `link`, started when asked; the traffic log is beside it.
 class Simulator {
 public:
     explicit Simulator(QString link) : link_(std::move(link)) {}
-    ~Simulator() { stop(); }
 
     bool start(const QStringList &extra) {
-        process_.setProgram(QStringLiteral(TINTARO_BIN_DIR "/tintaro-sensor-sim"));
-        process_.setArguments(QStringList{"--link", link_} + extra);
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start();
-        // It links the pty before it names it; a link left by an earlier one may name a pty
-        // that exists again.
-        while (!process_.canReadLine() && process_.waitForReadyRead(5000)) {
-        }
-        const QByteArray line = process_.readLine();
-        const int at = line.indexOf("serving on ");
-        return at >= 0 && QFileInfo(link_).symLinkTarget() ==
-                              QString::fromLocal8Bit(line.mid(at + 11).trimmed());
+        sim_ = std::make_unique<testsupport::SimProcess>(extra, link_);
+        return sim_->started;
     }
     // The sensor is unplugged: the simulator dies without a word and leaves its link dangling.
     void unplug() {
-        if (process_.state() == QProcess::NotRunning)
-            return;
-        ::kill(static_cast<pid_t>(process_.processId()), SIGKILL);
-        process_.waitForFinished(3000);
+        if (sim_)
+            sim_->kill();
     }
-    void stop() {
-        if (process_.state() == QProcess::NotRunning)
-            return;
-        process_.terminate();
-        if (!process_.waitForFinished(3000))
-            unplug();
-    }
+    QString log() const { return link_ + ".log"; }
 
 private:
     QString link_;
-    QProcess process_;
+    std::unique_ptr<testsupport::SimProcess> sim_;
 };
 
 // An in-process device whose bytes get ready at set times and which tells the layer when the next
@@ -375,7 +358,6 @@ TEST(ReplyWait, OnAPtyTheWaitSleepsAndTheTimeOutHolds) {
 TEST(Replug, SimulatorRestartedOnTheSameLinkIsTakenUpWithoutOpeningAgain) {
     QTemporaryDir dir;
     const QString link = dir.path() + "/sensor";
-    const QString log = dir.path() + "/traffic.log";
     Simulator first(link);
     ASSERT_TRUE(first.start({"--fast"}));
     const QString firstDevice = QFileInfo(link).symLinkTarget();
@@ -409,11 +391,11 @@ TEST(Replug, SimulatorRestartedOnTheSameLinkIsTakenUpWithoutOpeningAgain) {
             ::close(pty), QThread::msleep(20);
     }
     Simulator second(link);
-    ASSERT_TRUE(second.start({"--fast", "--log", log}));
+    ASSERT_TRUE(second.start({"--fast"}));
     EXPECT_NE(QFileInfo(link).symLinkTarget(), firstDevice) << "the test lost its point";
     EXPECT_EQ(Transact(kPtyPort, 7, 96), 96);
     EXPECT_EQ(Transact(kPtyPort, 5, 14), 14);
-    QFile traffic(log);
+    QFile traffic(second.log());
     ASSERT_TRUE(traffic.open(QIODevice::ReadOnly));
     EXPECT_TRUE(traffic.readAll().contains(" RX 7 ")) << "the new simulator heard the request";
 

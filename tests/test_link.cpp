@@ -11,7 +11,7 @@
 
 #include "gui/gui.h"
 #include "link_fixture.h"
-#include "platform/internal.h"
+#include "platform/private/internal.h"
 #include "platform/timer.h"
 
 namespace {

@@ -21,7 +21,8 @@
 
 #include <gtest/gtest.h>
 
-#include "traffic_log.h"
+#include "support/sim_process.h"
+#include "support/traffic_log.h"
 
 #include "Tintarov10/panel_ids.h"
 
@@ -65,32 +66,10 @@ Block ReadNumbers(const QString &path) {
     return b;
 }
 
-// The simulator on a pty behind a symlink; stopped on destruction.
-class Sim {
-public:
-    Sim(const QString &dir, const QString &name, const QStringList &extra) {
-        link = dir + "/" + name;
-        log = dir + "/" + name + ".log";
-        proc.setProgram(kBin + "/tintaro-sensor-sim");
-        proc.setArguments(QStringList{"--link", link, "--log", log} + extra);
-        proc.setProcessChannelMode(QProcess::MergedChannels);
-        proc.start();
-        started = proc.waitForStarted(5000);
-        for (int i = 0; started && i < 100 && !QFile::exists(link); ++i)
-            QThread::msleep(50);
-        started = started && QFile::exists(link);
-    }
-    ~Sim() {
-        proc.terminate();
-        if (!proc.waitForFinished(3000)) {
-            proc.kill();
-            proc.waitForFinished(3000);
-        }
-    }
-    void advance() { ::kill(pid_t(proc.processId()), SIGUSR1); }
-    QString link, log;
-    QProcess proc;
-    bool started = false;
+// The simulator on a pty behind a symlink named `name` in `dir`; stopped on destruction.
+struct Sim : testsupport::SimProcess {
+    Sim(const QString &dir, const QString &name, const QStringList &extra)
+        : SimProcess(extra, dir + "/" + name) {}
 };
 
 // Runs the program (tintaro-scripted) offscreen on COM1 = `port` with a script; `onLine` sees
@@ -171,7 +150,7 @@ TEST(OperatorDay, TeachAdjustStoreReloadAndRecognise) {
     Block written;
     {
         Sim sim(dir.path(), "sensor1", {"--eeprom", eeprom, "--advance-on-signal"});
-        ASSERT_TRUE(sim.started) << sim.proc.readAll().toStdString();
+        ASSERT_TRUE(sim.started) << sim.output().toStdString();
         QString s;
         s += Step(800, "key F11");            // GO
         s += Set(1000, PANEL_PARAVISIBLE, 0); // the teach area
@@ -264,7 +243,7 @@ TEST(OperatorDay, TeachAdjustStoreReloadAndRecognise) {
     // each, then the dark gap. ---
     {
         Sim sim(dir.path(), "sensor2", {"--eeprom", eeprom, "--advance-every", "3"});
-        ASSERT_TRUE(sim.started) << sim.proc.readAll().toStdString();
+        ASSERT_TRUE(sim.started) << sim.output().toStdString();
         QString s;
         s += Set(600, PANEL_SELECT_EEPROM, 1);
         s += Click(700, PANEL_GET); // GET from EEPROM

@@ -16,8 +16,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/graph.h"
-#include "platform/graph_widgets.h"
-#include "platform/internal.h"
+#include "platform/private/graph_widgets.h"
+#include "platform/private/internal.h"
 #include "platform/ui.h"
 
 using platform::TintaroGraph;

@@ -26,7 +26,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/internal.h"
+#include "platform/private/internal.h"
 #include "platform/ui.h"
 #include "script_runner.h"
 

@@ -5,8 +5,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -21,10 +19,10 @@
 
 #include <gtest/gtest.h>
 
+#include "support/sim_process.h"
 #include "platform/serial.h"
 #include "sim_device.h"
 
-extern char **environ;
 
 namespace {
 
@@ -316,36 +314,10 @@ TEST(SerialLayer, DeviceAwayFailsTheCallsAndIsUsedAgainWhenBack) {
 }
 
 TEST(SerialLayer, SimulatorExecutableOnAPty) {
-    const std::string dir = testing::TempDir() + "/tintaro_serial_pty_" + std::to_string(getpid());
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    const std::string link = dir + "/sensor";
-    const std::string exe = TINTARO_BIN_DIR "/tintaro-sensor-sim";
-
-    int out[2];
-    ASSERT_EQ(pipe(out), 0);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    std::vector<std::string> args = {exe, "--fast", "--link", link};
-    std::vector<char *> argv;
-    for (auto &a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    ASSERT_EQ(posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv.data(), environ), 0) << exe;
-    posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
-
-    // The first line names the pty; the link exists by then.
-    std::string first;
-    char c = 0;
-    pollfd p{out[0], POLLIN, 0};
-    while (poll(&p, 1, 10000) > 0 && read(out[0], &c, 1) == 1 && c != '\n')
-        first += c;
-    close(out[0]);
-    EXPECT_NE(first.find("serving on /dev/"), std::string::npos) << first;
+    testsupport::SimProcess sim({"--fast"});
+    ASSERT_TRUE(sim.started) << sim.output().toStdString();
+    EXPECT_TRUE(sim.firstLine.contains("serving on /dev/")) << sim.firstLine.toStdString();
+    const std::string link = sim.link.toStdString();
 
     setenv("TINTARO_COM3", link.c_str(), 1);
     const int opened = OpenDefault(3);
@@ -358,10 +330,8 @@ TEST(SerialLayer, SimulatorExecutableOnAPty) {
     }
     unsetenv("TINTARO_COM3");
 
-    kill(pid, SIGTERM);
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    sim.stop();
+    EXPECT_EQ(sim.proc.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(sim.proc.exitCode(), 0) << sim.output().toStdString();
     EXPECT_FALSE(std::filesystem::is_symlink(link)) << "the link goes with the simulator";
-    std::filesystem::remove_all(dir);
 }

@@ -15,7 +15,7 @@
 
 #include "gui/gui.h"
 #include "link_fixture.h"
-#include "platform/internal.h"
+#include "platform/private/internal.h"
 #include "status/status.h"
 
 namespace {

@@ -28,7 +28,7 @@
 
 #include "gui/gui.h"
 #include "link_fixture.h"
-#include "platform/internal.h"
+#include "platform/private/internal.h"
 #include "status/status.h"
 
 #include <poll.h> // after the program's headers: its global `poll` is meant below

@@ -13,10 +13,10 @@
 #include <gtest/gtest.h>
 
 #include "Tintarov10/Tintarov10.h"
-#include "platform/internal.h"
+#include "platform/private/internal.h"
 #include "platform/ui.h"
 #include "support/sim_process.h"
-#include "traffic_log.h"
+#include "support/traffic_log.h"
 #include "support/xserver.h"
 
 using testsupport::SimProcess;

@@ -8,8 +8,8 @@
 #include <cmath>
 #include <cstdint>
 
-#include "platform/graph_widgets.h"
-#include "platform/internal.h"
+#include "platform/private/graph_widgets.h"
+#include "platform/private/internal.h"
 #include "platform/ui.h"
 
 using platform::TintaroGraph;

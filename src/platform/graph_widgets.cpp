@@ -2,7 +2,7 @@
 // Copyright (C) 2026 The Tintaro developers
 //
 // The X/Y graph and strip-chart widgets: drawing, cursor handling and coalesced repaints.
-#include "platform/graph_widgets.h"
+#include "platform/private/graph_widgets.h"
 
 #include <QResizeEvent>
 
@@ -17,7 +17,7 @@
 #include <cmath>
 #include <limits>
 
-#include "platform/internal.h"
+#include "platform/private/internal.h"
 #include "platform/ui.h"
 
 namespace platform {

@@ -20,9 +20,9 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/internal.h"
-#include "platform/ui_private.h"
-#include "platform/ui_widgets.h"
+#include "platform/private/internal.h"
+#include "platform/private/ui_private.h"
+#include "platform/private/ui_widgets.h"
 
 namespace platform {
 namespace {

@@ -22,14 +22,12 @@
 
 #include <cstdio>
 
-#include "platform/internal.h"
+#include "platform/private/internal.h"
 #include "platform/serial.h"
-#include "platform/ui_private.h"
-#include "platform/ui_widgets.h"
+#include "platform/private/ui_private.h"
+#include "platform/private/ui_widgets.h"
 
 namespace platform {
-
-int RegisterPanel(QWidget *window, PanelCallbackPtr callback, std::map<int, Control> *controls);
 
 namespace {
 

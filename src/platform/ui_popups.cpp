@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/ui_private.h"
+#include "platform/private/ui_private.h"
 
 namespace platform {
 namespace {

@@ -9,7 +9,7 @@
 
 #include <cstring>
 
-#include "platform/ui_private.h"
+#include "platform/private/ui_private.h"
 
 namespace platform {
 namespace {

@@ -2,7 +2,7 @@
 // Copyright (C) 2026 The Tintaro developers
 //
 // The slide and colour-bar widgets of the panel.
-#include "platform/ui_widgets.h"
+#include "platform/private/ui_widgets.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

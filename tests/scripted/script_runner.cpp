@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/internal.h"
-#include "platform/ui_private.h"
+#include "platform/private/internal.h"
+#include "platform/private/ui_private.h"
 
 namespace scripted {
 namespace {

@@ -67,6 +67,9 @@ Control *FindControl(int panel, int control, int *error);
 // Adds a widget to a panel as an addressed control and connects its events.
 Control &AddControl(Panel &panel, QWidget *widget, int id, Kind kind, DataType type,
                     CtrlCallbackPtr callback);
+// Makes a loaded window a panel: wraps it in its frame, takes over `controls` and returns the
+// new panel handle.
+int RegisterPanel(QWidget *window, PanelCallbackPtr callback, std::map<int, Control> *controls);
 // The most recently loaded panel still alive, or nullptr.
 Panel *LatestPanel();
 // Delivers EVENT_CLOSE to a panel's callback.
