@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "platform/private/log.h"
 #include "platform/ui.h"
 
 namespace {
@@ -94,8 +95,10 @@ int GetProjectDir(char *dir) {
     return FILE_OK;
 }
 
-int ArrayToFile(const char *file, const void *array, int dataType, int count, int groups, int, int,
-                int, int fieldWidth, int fileType, int fileAction) {
+namespace {
+
+int WriteArrayFile(const char *file, const void *array, int dataType, int count, int groups,
+                   int fieldWidth, int fileType, int fileAction) {
     if (!ValidArgs(file, array, dataType, count, groups, fileType) || fileAction != 0 ||
         fieldWidth < 0 || fieldWidth > 64)
         return FILE_BAD_ARGUMENT;
@@ -134,8 +137,8 @@ int ArrayToFile(const char *file, const void *array, int dataType, int count, in
     return out.commit() ? FILE_OK : FILE_CANNOT_WRITE;
 }
 
-int FileToArray(const char *file, void *array, int dataType, int count, int groups, int, int,
-                int fileType) {
+int ReadArrayFile(const char *file, void *array, int dataType, int count, int groups,
+                  int fileType) {
     if (!ValidArgs(file, array, dataType, count, groups, fileType))
         return FILE_BAD_ARGUMENT;
     QFile in(QFile::decodeName(file));
@@ -215,4 +218,19 @@ int FileToArray(const char *file, void *array, int dataType, int count, int grou
             std::memcpy(array, dbl.data(), dbl.size() * sizeof(double));
     }
     return FILE_OK;
+}
+
+} // namespace
+
+int ArrayToFile(const char *file, const void *array, int dataType, int count, int groups, int, int,
+                int, int fieldWidth, int fileType, int fileAction) {
+    return platform::Logged(
+        WriteArrayFile(file, array, dataType, count, groups, fieldWidth, fileType, fileAction),
+        "ArrayToFile(\"%s\", %d values)", file ? file : "(null)", count);
+}
+
+int FileToArray(const char *file, void *array, int dataType, int count, int groups, int, int,
+                int fileType) {
+    return platform::Logged(ReadArrayFile(file, array, dataType, count, groups, fileType),
+                            "FileToArray(\"%s\", %d values)", file ? file : "(null)", count);
 }

@@ -17,8 +17,9 @@ using platform::TintaroStripChart;
 
 namespace {
 
-template <class W> W *findWidget(int panel, int control) {
-    return qobject_cast<W *>(platform::FindCtrl(panel, control));
+template <class W>
+W *findWidget(int panel, int control, const char *call = __builtin_FUNCTION()) {
+    return qobject_cast<W *>(platform::FindCtrl(panel, control, call));
 }
 
 bool knownType(int type) {

@@ -79,9 +79,9 @@ int CheckFits(const Control &c, long long value) {
     return UIE_NO_ERROR;
 }
 
-int SetNumber(int panel, int control, long long value) {
+int SetNumber(int panel, int control, long long value, const char *call = __builtin_FUNCTION()) {
     int err = 0;
-    Control *c = FindControl(panel, control, &err);
+    Control *c = FindControl(panel, control, &err, call);
     if (!c)
         return err;
     if (c->type != DataType::U16 && c->type != DataType::I32)
@@ -91,9 +91,11 @@ int SetNumber(int panel, int control, long long value) {
     return WriteCtrlValue(*c, value);
 }
 
-template <typename T> int GetNumber(int panel, int control, DataType want, T *out) {
+template <typename T>
+int GetNumber(int panel, int control, DataType want, T *out,
+              const char *call = __builtin_FUNCTION()) {
     int err = 0;
-    Control *c = FindControl(panel, control, &err);
+    Control *c = FindControl(panel, control, &err, call);
     if (!c)
         return err;
     if (!out)
@@ -119,8 +121,8 @@ int ToRgb(const QColor &c) {
     return c.alpha() == 0 ? VAL_TRANSPARENT : int(c.rgb() & 0xFFFFFF);
 }
 
-QTableWidget *TableOf(int panel, int control, int *err) {
-    Control *c = FindControl(panel, control, err);
+QTableWidget *TableOf(int panel, int control, int *err, const char *call = __builtin_FUNCTION()) {
+    Control *c = FindControl(panel, control, err, call);
     if (!c)
         return nullptr;
     if (c->kind != Kind::Table) {

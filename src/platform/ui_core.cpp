@@ -22,6 +22,7 @@
 
 #include "platform/private/internal.h"
 #include "platform/private/ui_private.h"
+#include "platform/private/log.h"
 #include "platform/private/ui_widgets.h"
 
 namespace platform {
@@ -150,24 +151,24 @@ Panel *FindPanel(int handle) {
     return &it->second;
 }
 
-Control *FindControl(int panel, int control, int *error) {
+Control *FindControl(int panel, int control, int *error, const char *call) {
     Panel *p = FindPanel(panel);
     if (!p) {
-        *error = UIE_BAD_PANEL;
+        *error = Logged(UIE_BAD_PANEL, "%s(panel %d, control %d)", call, panel, control);
         return nullptr;
     }
     auto it = p->controls.find(control);
     if (it == p->controls.end() || !it->second.widget) {
-        *error = UIE_BAD_CONTROL;
+        *error = Logged(UIE_BAD_CONTROL, "%s(panel %d, control %d)", call, panel, control);
         return nullptr;
     }
     *error = UIE_NO_ERROR;
     return &it->second;
 }
 
-QWidget *FindCtrl(int panel, int control) {
+QWidget *FindCtrl(int panel, int control, const char *call) {
     int error = 0;
-    Control *c = FindControl(panel, control, &error);
+    Control *c = FindControl(panel, control, &error, call);
     return c ? c->widget.data() : nullptr;
 }
 

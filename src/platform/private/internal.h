@@ -11,8 +11,9 @@ class QWidget;
 
 namespace platform {
 
-// The control with that identifier on that panel, or nullptr.
-QWidget *FindCtrl(int panel, int control);
+// The control with that identifier on that panel, or nullptr. A miss is logged as a failure of
+// `call`, by default the function asking (GCC and Clang fill it in at the call).
+QWidget *FindCtrl(int panel, int control, const char *call = __builtin_FUNCTION());
 
 // Delivers an event to the callback bound to `widget` (if any), on this thread.
 void DispatchCtrlEvent(QWidget *widget, int event, int eventData1 = 0, int eventData2 = 0);

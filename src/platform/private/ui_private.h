@@ -62,8 +62,9 @@ struct Panel {
 
 // The panel with that handle, or nullptr.
 Panel *FindPanel(int handle);
-// The control, or nullptr with *error set to UIE_BAD_PANEL or UIE_BAD_CONTROL.
-Control *FindControl(int panel, int control, int *error);
+// The control, or nullptr with *error set to UIE_BAD_PANEL or UIE_BAD_CONTROL. A miss is logged
+// as a failure of `call`, by default the function asking.
+Control *FindControl(int panel, int control, int *error, const char *call = __builtin_FUNCTION());
 // Adds a widget to a panel as an addressed control and connects its events.
 Control &AddControl(Panel &panel, QWidget *widget, int id, Kind kind, DataType type,
                     CtrlCallbackPtr callback);
