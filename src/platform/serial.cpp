@@ -405,14 +405,24 @@ int WaitComQuiet(int port, int limit) {
     if (there)
         Pull(*p);
     while (there && p->queue.size() <= std::size_t(std::max(limit, 0)) && !p->queue.full()) {
+        const Clock::time_point now = Clock::now();
+        if (now >= giveUp)
+            break;
+        // Bytes already waiting came while this thread was not looking (a busy machine): the
+        // line was not quiet, whatever the clock says now.
+        const double due = device.nextByteIn();
+        if (due == 0.0) {
+            Pull(*p);
+            there = device.present();
+            continue;
+        }
         const Clock::time_point quietAt =
             (p->arrived > 0 ? p->lastArrival : start) + Duration(QuietGap(*p));
-        const double left = Seconds(std::min(quietAt, giveUp) - Clock::now());
+        const double left = Seconds(std::min(quietAt, giveUp) - now);
         if (left <= 0)
             break;
         // A device that can tell waits exactly for its next byte, and not at all when none is
         // due within the gap.
-        const double due = device.nextByteIn();
         if (due > left)
             break;
         if (device.waitForByte(due >= 0 ? due : left))
