@@ -18,26 +18,26 @@ using platform::TintaroStripChart;
 namespace {
 
 template <class W>
-W *findWidget(int panel, int control, const char *call = __builtin_FUNCTION()) {
+W *FindWidget(int panel, int control, const char *call = __builtin_FUNCTION()) {
     return qobject_cast<W *>(platform::FindCtrl(panel, control, call));
 }
 
-bool knownType(int type) {
+bool KnownType(int type) {
     return type == VAL_DOUBLE || type == VAL_UNSIGNED_SHORT_INTEGER;
 }
 
 // Element i of a typed array as a double; unsigned 16-bit values stay 0..65535.
-double element(const void *data, int type, long long i) {
+double Element(const void *data, int type, long long i) {
     if (type == VAL_UNSIGNED_SHORT_INTEGER)
         return static_cast<const std::uint16_t *>(data)[i];
     return static_cast<const double *>(data)[i];
 }
 
-QVector<double> readArray(const void *data, int type, int count) {
+QVector<double> ReadArray(const void *data, int type, int count) {
     QVector<double> out;
     out.reserve(count);
     for (int i = 0; i < count; ++i)
-        out.append(element(data, type, i));
+        out.append(Element(data, type, i));
     return out;
 }
 
@@ -50,12 +50,12 @@ int PlotXY(int panel, int control, const void *x, const void *y, int count, int 
     (void)pointStyle;
     (void)lineStyle;
     (void)pointFrequency;
-    auto *g = findWidget<TintaroGraph>(panel, control);
+    auto *g = FindWidget<TintaroGraph>(panel, control);
     if (!g)
         return UIE_BAD_CONTROL;
-    if (!x || !y || count < 1 || !knownType(xType) || !knownType(yType))
+    if (!x || !y || count < 1 || !KnownType(xType) || !KnownType(yType))
         return UIE_BAD_ARGUMENT;
-    return g->addLine(readArray(x, xType, count), readArray(y, yType, count), color);
+    return g->addLine(ReadArray(x, xType, count), ReadArray(y, yType, count), color);
 }
 
 int PlotArc(int panel, int control, double x1, double y1, double x2, double y2, int beginAngle,
@@ -63,7 +63,7 @@ int PlotArc(int panel, int control, double x1, double y1, double x2, double y2, 
     // Only full ellipses are drawn: a partial arc is shown as the whole ellipse of its rectangle.
     (void)beginAngle;
     (void)arcAngle;
-    auto *g = findWidget<TintaroGraph>(panel, control);
+    auto *g = FindWidget<TintaroGraph>(panel, control);
     if (!g)
         return UIE_BAD_CONTROL;
     if (!std::isfinite(x1) || !std::isfinite(y1) || !std::isfinite(x2) || !std::isfinite(y2))
@@ -73,23 +73,23 @@ int PlotArc(int panel, int control, double x1, double y1, double x2, double y2, 
 
 int PlotStripChart(int panel, int control, const void *values, int count, int start, int skip,
                    int type) {
-    auto *s = findWidget<TintaroStripChart>(panel, control);
+    auto *s = FindWidget<TintaroStripChart>(panel, control);
     if (!s)
         return UIE_BAD_CONTROL;
-    if (!values || count < 0 || start < 0 || skip < 0 || !knownType(type))
+    if (!values || count < 0 || start < 0 || skip < 0 || !KnownType(type))
         return UIE_BAD_ARGUMENT;
     QVector<double> taken;
     taken.reserve(count);
     const long long stride = static_cast<long long>(skip) + 1;
     for (int k = 0; k < count; ++k)
-        taken.append(element(values, type, start + k * stride));
+        taken.append(Element(values, type, start + k * stride));
     s->append(taken.constData(), count);
     return UIE_NO_ERROR;
 }
 
 int DeleteGraphPlot(int panel, int control, int plot, int refresh) {
     (void)refresh; // repaints are coalesced to the next frame in either mode
-    auto *g = findWidget<TintaroGraph>(panel, control);
+    auto *g = FindWidget<TintaroGraph>(panel, control);
     if (!g)
         return UIE_BAD_CONTROL;
     if (plot == -1) {
@@ -100,21 +100,21 @@ int DeleteGraphPlot(int panel, int control, int plot, int refresh) {
 }
 
 int SetAxisScalingMode(int panel, int control, int axis, int mode, double min, double max) {
-    auto *g = findWidget<TintaroGraph>(panel, control);
+    auto *g = FindWidget<TintaroGraph>(panel, control);
     if (!g)
         return UIE_BAD_CONTROL;
     return g->setScaling(axis, mode, min, max) ? UIE_NO_ERROR : UIE_BAD_ARGUMENT;
 }
 
 int GetAxisScalingMode(int panel, int control, int axis, int *mode, double *min, double *max) {
-    auto *g = findWidget<TintaroGraph>(panel, control);
+    auto *g = FindWidget<TintaroGraph>(panel, control);
     if (!g)
         return UIE_BAD_CONTROL;
     return g->scaling(axis, mode, min, max) ? UIE_NO_ERROR : UIE_BAD_ARGUMENT;
 }
 
 int GetGraphCursor(int panel, int control, int cursor, double *x, double *y) {
-    auto *g = findWidget<TintaroGraph>(panel, control);
+    auto *g = FindWidget<TintaroGraph>(panel, control);
     if (!g)
         return UIE_BAD_CONTROL;
     if (cursor != 1 || !x || !y)
@@ -125,7 +125,7 @@ int GetGraphCursor(int panel, int control, int cursor, double *x, double *y) {
 }
 
 int SetGraphCursor(int panel, int control, int cursor, double x, double y) {
-    auto *g = findWidget<TintaroGraph>(panel, control);
+    auto *g = FindWidget<TintaroGraph>(panel, control);
     if (!g)
         return UIE_BAD_CONTROL;
     if (cursor != 1 || !std::isfinite(x) || !std::isfinite(y))
@@ -135,7 +135,7 @@ int SetGraphCursor(int panel, int control, int cursor, double x, double y) {
 }
 
 int SetTraceAttribute(int panel, int control, int trace, int attribute, int value) {
-    auto *s = findWidget<TintaroStripChart>(panel, control);
+    auto *s = FindWidget<TintaroStripChart>(panel, control);
     if (!s)
         return UIE_BAD_CONTROL;
     if (attribute != ATTR_TRACE_VISIBLE)
@@ -144,7 +144,7 @@ int SetTraceAttribute(int panel, int control, int trace, int attribute, int valu
 }
 
 int GetTraceAttribute(int panel, int control, int trace, int attribute, int *value) {
-    auto *s = findWidget<TintaroStripChart>(panel, control);
+    auto *s = FindWidget<TintaroStripChart>(panel, control);
     if (!s)
         return UIE_BAD_CONTROL;
     if (attribute != ATTR_TRACE_VISIBLE)
@@ -157,12 +157,12 @@ int GetTraceAttribute(int panel, int control, int trace, int attribute, int *val
 }
 
 int GetPlotCount(int panel, int control) {
-    auto *g = findWidget<TintaroGraph>(panel, control);
+    auto *g = FindWidget<TintaroGraph>(panel, control);
     return g ? g->plotCount() : UIE_BAD_CONTROL;
 }
 
 int GetPlotInfo(int panel, int control, int index, PlotInfo *info) {
-    auto *g = findWidget<TintaroGraph>(panel, control);
+    auto *g = FindWidget<TintaroGraph>(panel, control);
     if (!g)
         return UIE_BAD_CONTROL;
     return g->plotInfo(index, info) ? UIE_NO_ERROR : UIE_BAD_ARGUMENT;

@@ -28,7 +28,7 @@ constexpr double kDefaultMax = 4095;
 constexpr int kFrameMs = 16; // one screen refresh at 60 Hz
 
 // Tick labels that stay readable in the small graphs of the panel.
-void styleAxis(QCPAxis *axis) {
+void StyleAxis(QCPAxis *axis) {
     QFont font = axis->tickLabelFont();
     font.setPointSizeF(std::max(7.0, font.pointSizeF() - 1));
     axis->setTickLabelFont(font);
@@ -85,8 +85,8 @@ TintaroGraph::TintaroGraph(QWidget *parent) : CoalescedPlot(parent) {
     setFocusPolicy(Qt::StrongFocus);
     xAxis->setRange(0, kDefaultMax);
     yAxis->setRange(0, kDefaultMax);
-    styleAxis(xAxis);
-    styleAxis(yAxis);
+    StyleAxis(xAxis);
+    StyleAxis(yAxis);
     axisRect()->setupFullAxesBox(false); // frame on all four sides, ticks only left and bottom
     xAxis2->setTicks(false);
     yAxis2->setTicks(false);
@@ -488,9 +488,9 @@ const char *const kDefaultTraceNames = "RED,GREEN,BLUE,INT,C-No,UL,LL";
 } // namespace
 
 TintaroStripChart::TintaroStripChart(QWidget *parent) : CoalescedPlot(parent) {
-    styleAxis(xAxis);
-    styleAxis(yAxis);
-    styleAxis(yAxis2);
+    StyleAxis(xAxis);
+    StyleAxis(yAxis);
+    StyleAxis(yAxis2);
     yAxis->setRange(0, mYMax);
     yAxis2->setRange(0, 255); // colour numbers: 0..14, 255 for none
     yAxis2->grid()->setVisible(false);

@@ -3,6 +3,11 @@
 //
 // Panels, controls, tables, pop-ups and the event loop: the run-time operations the program
 // calls, addressed by panel handle and integer control identifier. No Qt type appears here.
+//
+// The layer's naming: functions (public and internal) in CamelCase, constants and result codes
+// in UPPER_CASE with their family's prefix (UIE_, COM_, FILE_, VAL_, ATTR_), globals g_name, and
+// methods of the Qt widget classes in Qt's own lowerCamelCase. Public headers sit in
+// src/platform; what only the layer's own sources share sits in src/platform/private.
 #pragma once
 
 #include <cstddef>
