@@ -22,6 +22,7 @@
 
 #include "platform/internal.h"
 #include "platform/ui_private.h"
+#include "platform/ui_scale.h"
 #include "platform/ui_widgets.h"
 
 namespace platform {
@@ -274,12 +275,11 @@ int RegisterPanel(QWidget *window, PanelCallbackPtr callback, std::map<int, Cont
     p.callback = callback;
     window->setProperty("tintaroPanel", handle);
     // The panel sits in a main window that adds a menu bar and a status bar around it; the
-    // panel itself keeps its design size and content.
+    // panel keeps its content and scales uniformly with the window.
     auto *frame = new QMainWindow;
     frame->setWindowTitle(window->windowTitle());
     frame->setWindowIcon(window->windowIcon());
-    frame->setCentralWidget(window);
-    frame->layout()->setSizeConstraint(QLayout::SetFixedSize);
+    frame->setCentralWidget(new PanelHost(window));
     frame->setProperty("tintaroPanel", handle);
     frame->installEventFilter(new CloseFilter(frame, handle));
     p.frame = frame;
@@ -335,6 +335,16 @@ int DisplayPanel(int panel) {
     if (!p)
         return UIE_BAD_PANEL;
     QWidget *top = p->frame ? static_cast<QWidget *>(p->frame.data()) : p->window.data();
+    // The first showing opens at a size that fits the screen. The offscreen platform has no
+    // real screen: there the panel keeps its design size.
+    if (p->frame && !top->isVisible() && !top->property("tintaroFitted").toBool()) {
+        top->setProperty("tintaroFitted", true);
+        auto *host = dynamic_cast<PanelHost *>(p->frame->centralWidget());
+        if (host && QGuiApplication::platformName() != QLatin1String("offscreen"))
+            FitWindowToScreen(top, host);
+        else
+            top->resize(top->sizeHint());
+    }
     top->show();
     if (QGuiApplication::platformName() != QLatin1String("offscreen"))
         top->raise(); // the offscreen platform has no stacking and says so
