@@ -120,3 +120,134 @@ TEST_F(ScalingTest, AClickOnTheZoomGraphLandsOnTheGraphCoordinatesUnderTheMouseA
 }
 
 } // namespace
+
+// ---- The real window under Xvfb -------------------------------------------------------------
+
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include "support/sim_process.h"
+#include "support/xserver.h"
+
+namespace {
+
+using testsupport::SimProcess;
+using testsupport::XServer;
+
+// The program in a real window on a private X server of the given screen size.
+struct RealWindow {
+    explicit RealWindow(const QString &screen, const QStringList &extraEnv = {}) : x(screen) {
+        if (!x.ok() || !sim.started)
+            return;
+        QProcessEnvironment env = x.environment();
+        env.insert("TINTARO_COM1", sim.link);
+        for (const QString &kv : extraEnv)
+            env.insert(kv.section('=', 0, 0), kv.section('=', 1));
+        app.setProcessEnvironment(env);
+        app.start(QStringLiteral(TINTARO_BIN_DIR "/tintaro"), QStringList{});
+        if (app.waitForStarted(5000))
+            id = x.xdotool({"search", "--sync", "--onlyvisible", "--name", "Tintaro V1.0"})
+                     .section('\n', 0, 0);
+        QThread::msleep(1500); // start-up's identification and parameter read
+    }
+    ~RealWindow() {
+        app.terminate();
+        if (!app.waitForFinished(5000))
+            app.kill();
+    }
+    // Position and size as the X server has them.
+    QRect geometry() const {
+        const QString out = x.xdotool({"getwindowgeometry", id});
+        const QRegularExpression re(R"(Position: (-?\d+),(-?\d+).*Geometry: (\d+)x(\d+))",
+                                    QRegularExpression::DotMatchesEverythingOption);
+        const auto m = re.match(out);
+        if (!m.hasMatch())
+            return {};
+        return QRect(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt(),
+                     m.captured(4).toInt());
+    }
+    QImage shot(const QString &file) const {
+        QProcess p;
+        p.setProcessEnvironment(x.environment());
+        p.start(QStringLiteral("import"), {"-window", id, file});
+        p.waitForFinished(15000);
+        return QImage(file).convertToFormat(QImage::Format_RGB32);
+    }
+
+    XServer x;
+    SimProcess sim{{"--fast"}};
+    QProcess app;
+    QString id;
+};
+
+TEST(RealWindowScaling, TheWholeWindowIsOnScreenOnALaptopAndAtScaleFactorTwo) {
+    struct Case {
+        const char *screen;
+        QStringList env;
+        int width, height; // the screen in the window's own (device) pixels
+    };
+    for (const Case &c : {Case{"1366x768x24", {}, 1366, 768},
+                          Case{"1600x1200x24", {"QT_SCALE_FACTOR=2"}, 1600, 1200}}) {
+        SCOPED_TRACE(c.screen);
+        RealWindow w(QString::fromLatin1(c.screen), c.env);
+        ASSERT_TRUE(w.x.ok()) << "Xvfb is installed by scripts/install-deps";
+        ASSERT_FALSE(w.id.isEmpty()) << "the panel window appeared";
+        const QRect g = w.geometry();
+        ASSERT_FALSE(g.isEmpty());
+        EXPECT_TRUE(QRect(0, 0, c.width, c.height).contains(g))
+            << g.x() << "," << g.y() << " " << g.width() << "x" << g.height();
+        // Not a postage stamp either: most of the screen's height is used.
+        EXPECT_GT(g.height(), c.height * 2 / 3);
+    }
+}
+
+TEST(RealWindowScaling, AWindowResizedTo70PercentShowsThePanelScaledDown) {
+    RealWindow w(QStringLiteral("1280x1024x24"));
+    ASSERT_TRUE(w.x.ok());
+    ASSERT_FALSE(w.id.isEmpty());
+    QTemporaryDir dir;
+    const QRect full = w.geometry();
+    ASSERT_EQ(full.width(), 1000) << "design size where it fits";
+    const int statusBar = full.height() - 720;
+    const QImage big = w.shot(dir.filePath("full.png"));
+    ASSERT_FALSE(big.isNull()) << "ImageMagick's import is installed by scripts/install-deps";
+
+    w.x.xdotool({"windowsize", "--sync", w.id, "700", QString::number(504 + statusBar)});
+    QThread::msleep(1000);
+    const QImage small = w.shot(dir.filePath("small.png"));
+    ASSERT_GE(small.width(), 700);
+    ASSERT_GE(small.height(), 504);
+
+    // The panel areas compared: the full one scaled down with smoothing against the real one.
+    const QImage expected =
+        big.copy(0, 0, 1000, 720).scaled(700, 504, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage actual = small.copy(0, 0, 700, 504);
+    int far = 0;
+    const auto meanDifference = [&far](const QImage &e, const QImage &a) {
+        double sum = 0;
+        far = 0;
+        for (int y = 0; y < 504; ++y) {
+            for (int x = 0; x < 700; ++x) {
+                const QRgb p = e.pixel(x, y), q = a.pixel(x, y);
+                const int d = (std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
+                               std::abs(qBlue(p) - qBlue(q))) /
+                              3;
+                sum += d;
+                far += d > 96;
+            }
+        }
+        return sum / (700.0 * 504.0);
+    };
+    // A panel left at design size in the corner would match its own unscaled corner instead.
+    const double unscaled = meanDifference(big.copy(0, 0, 700, 504), actual);
+    const double mean = meanDifference(expected, actual);
+    // Text is rendered afresh at the smaller size, so edges differ; the picture does not.
+    EXPECT_LT(mean, 10.0);
+    EXPECT_LT(far, 700 * 504 / 20) << "pixels far off";
+    EXPECT_GT(unscaled, 2 * mean);
+}
+
+} // namespace
