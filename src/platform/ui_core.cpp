@@ -266,6 +266,8 @@ Control &AddControl(Panel &panel, QWidget *w, int id, Kind kind, DataType type,
     return c;
 }
 
+void SetUpKeyboard(Panel &p); // ui_keyboard.cpp
+
 // Called by LoadPanel once the widget tree is built and checked.
 int RegisterPanel(QWidget *window, PanelCallbackPtr callback, std::map<int, Control> *controls) {
     const int handle = g_nextHandle++;
@@ -287,6 +289,7 @@ int RegisterPanel(QWidget *window, PanelCallbackPtr callback, std::map<int, Cont
         const Control &c = entry.second;
         AddControl(p, c.widget, c.id, c.kind, c.type, c.callback).ringValues = c.ringValues;
     }
+    SetUpKeyboard(p);
     g_latestHandle = handle;
     return handle;
 }
