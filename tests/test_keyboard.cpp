@@ -116,3 +116,31 @@ TEST_F(KeyboardTest, F1ShowsTheFocusedControlsHelpAsARightClickDoes) {
 }
 
 } // namespace
+
+namespace {
+
+// Every control the operator can point at says what it is in one line, and the tooltip
+// promises help exactly where a right click (and F1) gives it.
+TEST_F(KeyboardTest, TooltipsAreOneLineAndPromiseHelpWhereARightClickGivesIt) {
+    int withHelp = 0;
+    for (auto &[id, c] : platform::FindPanel(panel)->controls) {
+        if (c.kind == platform::Kind::Label || c.kind == platform::Kind::Deco)
+            continue;
+        const QString tip = c.widget->toolTip();
+        EXPECT_FALSE(tip.isEmpty()) << "control " << id;
+        EXPECT_FALSE(tip.contains('\n')) << "control " << id;
+        EXPECT_LE(tip.size(), 90) << "control " << id;
+        if (id == PANEL_GRAPHDATA2)
+            continue; // its right click closes the zoom, and its tooltip says so
+        popups.shown.clear();
+        c.widget->show();
+        QTest::mouseClick(c.widget, Qt::RightButton, Qt::NoModifier, QPoint(3, 3));
+        const bool helps = !popups.shown.empty() && popups.shown.back().title == "Info";
+        withHelp += helps;
+        EXPECT_EQ(tip.endsWith("Right click or F1: help"), helps)
+            << "control " << id << ": " << tip.toStdString();
+    }
+    EXPECT_GT(withHelp, 30);
+}
+
+} // namespace

@@ -8,6 +8,7 @@
 #include <QContextMenuEvent>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QIcon>
 #include <QLayout>
 #include <QLibrary>
 #include <QMainWindow>
@@ -328,6 +329,13 @@ int InitRTEEx(void *, void *, void *) {
     static int argc = g_argc;
     new QApplication(argc, g_argv);
     QApplication::setStyle(QStringLiteral("Fusion"));
+    // The desktop entry's icon, in the sizes installed beside the program.
+    QIcon icon;
+    for (const char *file : {"tintaro-48.png", "tintaro-128.png"})
+        if (QFileInfo::exists(ResolveBesideExecutable(file)))
+            icon.addFile(ResolveBesideExecutable(file));
+    if (!icon.isNull())
+        QApplication::setWindowIcon(icon);
     // Only QuitUserInterface ends the program's loop, not the last pop-up closing.
     QApplication::setQuitOnLastWindowClosed(false);
     return 1;
