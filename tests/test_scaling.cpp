@@ -86,6 +86,22 @@ TEST_F(ScalingTest, EveryControlKeepsItsDesignGeometryTimesTheScaleAndTheProgram
     }
 }
 
+TEST_F(ScalingTest, TheLogoIsDrawnFromItsLargeBitmapWhenEnlargedAndKeepsItsPlace) {
+    InitVars();
+    DisplayPanel(panel);
+    auto *logo = qobject_cast<QLabel *>(platform::FindCtrl(panel, PANEL_LOGO));
+    ASSERT_NE(logo, nullptr);
+    const QRect design = logo->geometry();
+    EXPECT_EQ(logo->pixmap().devicePixelRatio(), 1.0);
+    resizeArea(QSize(2000, 1440));
+    EXPECT_EQ(logo->pixmap().devicePixelRatio(), 2.0) << "the @2x bitmap beside the program";
+    EXPECT_EQ(logo->pixmap().deviceIndependentSize().toSize(), design.size());
+    EXPECT_EQ(logo->geometry(), QRect(design.topLeft() * 2, design.size() * 2));
+    resizeArea(QSize(1000, 720));
+    EXPECT_EQ(logo->pixmap().devicePixelRatio(), 1.0);
+    EXPECT_EQ(logo->geometry(), design);
+}
+
 TEST_F(ScalingTest, AClickOnTheZoomGraphLandsOnTheGraphCoordinatesUnderTheMouseAtEveryScale) {
     InitVars();
     DisplayPanel(panel);

@@ -145,7 +145,6 @@ QTableWidget *TableOf(int panel, int control, int *err) {
     return static_cast<QTableWidget *>(c->widget.data());
 }
 
-
 // Selects the ring item with that value. A value that no item has (a sensor may hold one the
 // panel does not list) gets an extra item naming the number, so that reading the ring gives
 // the value back and a GET followed by a SEND returns it unchanged.
@@ -216,7 +215,6 @@ int WriteCtrlValue(Control &c, long long value) {
         return UIE_BAD_TYPE;
     }
 }
-
 
 QWidget *PanelWindowOf(QWidget *control) {
     const Panel *p = FindPanel(control->property("tintaroPanel").toInt());
@@ -504,13 +502,16 @@ int DisplayImageFile(int panel, int control, const char *file) {
     if (dot > 0 && hi.load(path.left(dot) + QStringLiteral("@2x") + path.mid(dot)) &&
         hi.size() == pm.size() * 2) {
         hi.setDevicePixelRatio(2.0);
-        pm = hi;
+        l->setProperty("tintaroPixmap2x", hi);
+    } else {
+        l->setProperty("tintaroPixmap2x", QVariant());
     }
+    l->setProperty("tintaroPixmap1x", pm);
     l->setPixmap(pm);
     l->setScaledContents(true);
     QRect r = DesignRect(l);
-    r.setSize(pm.deviceIndependentSize().toSize());
-    SetDesignRect(l, r);
+    r.setSize(pm.size());
+    SetDesignRect(l, r); // picks the bitmap for the scale
     return UIE_NO_ERROR;
 }
 

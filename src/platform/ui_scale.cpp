@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPixmap>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QTableWidget>
@@ -107,6 +108,11 @@ void ApplyToControl(QWidget *w, double s) {
     else if (auto *p = qobject_cast<QCustomPlot *>(w))
         ScalePlot(p, s);
     else if (auto *l = qobject_cast<QLabel *>(w)) {
+        // Bitmaps: the one drawn at twice the size when enlarged, so that the logo stays sharp.
+        const QVariant hi = l->property("tintaroPixmap2x");
+        const QVariant lo = l->property("tintaroPixmap1x");
+        if (lo.isValid())
+            l->setPixmap((s > 1.0 && hi.isValid() ? hi : lo).value<QPixmap>());
         l->setScaledContents(!l->pixmap().isNull());
         // Text does not shrink exactly with its point size: a text line never gets clipped.
         if (l->pixmap().isNull() && !l->wordWrap() && l->sizeHint().width() > l->width())
@@ -137,7 +143,7 @@ QRect DesignRect(QWidget *w) {
 
 void SetDesignRect(QWidget *w, const QRect &r) {
     w->setProperty(kDesignRect, r);
-    w->setGeometry(ScaledRect(r, ScaleOf(w)));
+    ApplyToControl(w, ScaleOf(w));
 }
 
 QFont DesignFont(QWidget *w) {
