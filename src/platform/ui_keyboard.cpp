@@ -6,6 +6,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QKeySequence>
+#include <QPainter>
+#include <QPen>
 #include <QShortcut>
 #include <QTableWidget>
 
@@ -18,6 +20,38 @@
 #include "platform/ui_widgets.h"
 
 namespace platform {
+namespace {
+
+// A frame drawn over a control that draws no focus of its own (the graphs), while it has the
+// focus; mouse events pass through it.
+class FocusRing : public QWidget {
+public:
+    explicit FocusRing(QWidget *target) : QWidget(target) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setFocusPolicy(Qt::NoFocus);
+        hide();
+        target->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *e) override {
+        if (e->type() == QEvent::FocusIn || e->type() == QEvent::FocusOut) {
+            setGeometry(parentWidget()->rect());
+            setVisible(e->type() == QEvent::FocusIn);
+            raise();
+        } else if (e->type() == QEvent::Resize) {
+            setGeometry(parentWidget()->rect());
+        }
+        return false;
+    }
+    void paintEvent(QPaintEvent *) override {
+        QPainter painter(this);
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        painter.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+    }
+};
+
+} // namespace
 
 void SetUpKeyboard(Panel &p) {
     QWidget *panel = p.window;
@@ -38,6 +72,8 @@ void SetUpKeyboard(Panel &p) {
             continue;
         const QRect r = DesignRect(w);
         stops.push_back({w, r.center().x() < half ? 0 : 1, r.center().y(), r.left()});
+        if (w->inherits("QCustomPlot"))
+            new FocusRing(w);
         if (auto *table = qobject_cast<QTableWidget *>(w))
             table->setTabKeyNavigation(false); // arrows move inside, Tab leaves
         // A latching button styled when checked draws no focus of its own: give it a frame.
