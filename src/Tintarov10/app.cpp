@@ -40,6 +40,10 @@ int WinMain(void *instance, void *, char *, int) {
     GetProjectDir(proj_dir);
     StartLinkStatus();
     InitVars();
+    if (startcom != com) { // --port COMn
+        com = startcom;
+        SetCtrlVal(panel, PANEL_COMPORT, com);
+    }
     InitRS232(com);
     DisplayPanel(panel);
     RunUserInterface();

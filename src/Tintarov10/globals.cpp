@@ -14,6 +14,7 @@ int panel = 0;
 u16 poll = 0;
 u16 target = 1;
 double transbeg = 0.0, waitdel = 0.1, tdiff = 0.0, tstart = 0.0;
+u16 startcom = 1;
 u16 com = 1;
 u16 anzpara = 90, anzdata = 7, sync = 85, order = 1;
 u16 nBytesW = 0, nBytesR = 0;

@@ -37,6 +37,7 @@ extern u16 poll;    // 1 only by GetData; 0 by STOP, close, COM change, InitRS23
 extern u16 target;  // InitVars, the memory switches; SEND/GET callbacks, SendPara, GetPara read
 extern double transbeg, waitdel; // InitVars, SendPara, GetPara; PacingWait reads
 extern double tdiff; // scratch of PacingWait and the reply wait, global only by habit
+extern u16 startcom; // the COM port to start on: 1, or the one --port names
 extern u16 com;      // InitVars, CBF_EditConnect; every serial call reads
 extern std::array<u16, 4096> xramp, yramp; // InitVars; ShowBoundaryLine reads
 extern char proj_dir[260]; // WinMain; the file pop-up reads

@@ -15,11 +15,13 @@
 #include <QSpinBox>
 #include <QTableWidget>
 
+#include <cmath>
 #include <cstring>
 #include <limits>
 
 #include "platform/private/internal.h"
 #include "platform/private/ui_private.h"
+#include "platform/private/ui_scale.h"
 #include "platform/private/ui_widgets.h"
 
 namespace platform {
@@ -112,9 +114,22 @@ int GetNumber(int panel, int control, DataType want, T *out,
 }
 
 // Text messages fit their text, so new fonts and sizes never clip it.
+// A text label takes the size of its text, in design units whatever the scale.
 void FitLabel(Control &c) {
-    if (c.kind == Kind::Label)
-        static_cast<QLabel *>(c.widget.data())->adjustSize();
+    if (c.kind != Kind::Label)
+        return;
+    auto *l = static_cast<QLabel *>(c.widget.data());
+    const double s = l->parentWidget() ? PanelScale(l->parentWidget()) : 1.0;
+    if (s == 1.0) {
+        l->move(DesignRect(l).topLeft());
+        l->adjustSize();
+        l->setProperty("tintaroDesignRect", l->geometry());
+        return;
+    }
+    const QSize hint = l->sizeHint();
+    QRect r = DesignRect(l);
+    r.setSize(QSize(int(std::ceil(hint.width() / s)) + 1, int(std::ceil(hint.height() / s))));
+    SetDesignRect(l, r);
 }
 
 int ToRgb(const QColor &c) {
@@ -131,7 +146,6 @@ QTableWidget *TableOf(int panel, int control, int *err, const char *call = __bui
     }
     return static_cast<QTableWidget *>(c->widget.data());
 }
-
 
 // Selects the ring item with that value. A value that no item has (a sensor may hold one the
 // panel does not list) gets an extra item naming the number, so that reading the ring gives
@@ -203,7 +217,6 @@ int WriteCtrlValue(Control &c, long long value) {
         return UIE_BAD_TYPE;
     }
 }
-
 
 QWidget *PanelWindowOf(QWidget *control) {
     const Panel *p = FindPanel(control->property("tintaroPanel").toInt());
@@ -319,8 +332,14 @@ int SetCtrlAttribute(int panel, int control, int attribute, int value) {
         return UIE_NO_ERROR;
     case ATTR_LEFT:
     case ATTR_TOP: {
-        // Positions are relative to the panel, whatever container holds the control.
+        // Positions are in the panel's design units, whatever size the window has.
         QWidget *top = PanelWindowOf(w);
+        if (w->parentWidget() == top) {
+            QRect r = DesignRect(w);
+            (attribute == ATTR_LEFT ? r.moveLeft(value) : r.moveTop(value));
+            SetDesignRect(w, r);
+            return UIE_NO_ERROR;
+        }
         QPoint p = w->parentWidget() ? w->parentWidget()->mapTo(top, w->pos()) : w->pos();
         (attribute == ATTR_LEFT ? p.rx() : p.ry()) = value;
         w->move(w->parentWidget() ? w->parentWidget()->mapFrom(top, p) : p);
@@ -364,9 +383,9 @@ int SetCtrlAttribute(int panel, int control, int attribute, int value) {
     case ATTR_TEXT_POINT_SIZE: {
         if (value <= 0 || value > 500)
             return UIE_OUT_OF_RANGE;
-        QFont f = w->font();
+        QFont f = DesignFont(w);
         f.setPointSize(value);
-        w->setFont(f);
+        SetDesignFont(w, f);
         FitLabel(*c);
         return UIE_NO_ERROR;
     }
@@ -387,12 +406,12 @@ int SetCtrlAttribute(int panel, int control, int attribute, const char *value) {
     if (!value || !*value)
         return UIE_BAD_ARGUMENT;
     QWidget *w = c->widget;
-    const int size = w->font().pointSize();
+    const int size = DesignFont(w).pointSize();
     QFont f = std::strcmp(value, "AppFont") == 0 ? QApplication::font()
                                                  : QFont(QString::fromLatin1(value));
     if (size > 0)
         f.setPointSize(size); // the font name changes the family; the size stays
-    w->setFont(f);
+    SetDesignFont(w, f);
     FitLabel(*c);
     return UIE_NO_ERROR;
 }
@@ -414,8 +433,10 @@ int GetCtrlAttribute(int panel, int control, int attribute, int *value) {
         return UIE_NO_ERROR;
     case ATTR_LEFT:
     case ATTR_TOP: {
-        const QPoint p =
-            w->parentWidget() ? w->parentWidget()->mapTo(PanelWindowOf(w), w->pos()) : w->pos();
+        QWidget *top = PanelWindowOf(w);
+        const QPoint p = w->parentWidget() == top ? DesignRect(w).topLeft()
+                         : w->parentWidget()      ? w->parentWidget()->mapTo(top, w->pos())
+                                                  : w->pos();
         *value = attribute == ATTR_LEFT ? p.x() : p.y();
         return UIE_NO_ERROR;
     }
@@ -434,7 +455,7 @@ int GetCtrlAttribute(int panel, int control, int attribute, int *value) {
             w->autoFillBackground() ? ToRgb(w->palette().color(QPalette::Base)) : VAL_TRANSPARENT;
         return UIE_NO_ERROR;
     case ATTR_TEXT_POINT_SIZE:
-        *value = w->font().pointSize();
+        *value = DesignFont(w).pointSize();
         return UIE_NO_ERROR;
     case ATTR_TEXT_FONT:
         return UIE_BAD_TYPE;
@@ -454,11 +475,14 @@ int NewCtrl(int panel, int style, const char *label, int top, int left) {
     const int id = p->nextNewId++;
     auto *l = new QLabel(QString::fromLatin1(label ? label : ""), p->window);
     l->setObjectName(QStringLiteral("runtimeText%1").arg(id));
-    l->move(left, top);
-    l->adjustSize();
+    l->setFont(DesignFont(p->window)); // the panel's design font; scaled below
+    l->setProperty("tintaroDesignFont", l->font());
+    l->setProperty("tintaroDesignRect", QRect(left, top, 1, 1));
     l->raise(); // in front of the decoration it is written on
     l->show();
-    AddControl(*p, l, id, Kind::Label, DataType::String, nullptr);
+    Control &c = AddControl(*p, l, id, Kind::Label, DataType::String, nullptr);
+    SetDesignFont(l, DesignFont(l));
+    FitLabel(c);
     return id;
 }
 
@@ -473,8 +497,23 @@ int DisplayImageFile(int panel, int control, const char *file) {
     QPixmap pm;
     if (!file || !*file || !pm.load(ResolveBesideExecutable(file)))
         return UIE_FILE_NOT_FOUND;
+    // A bitmap twice the size beside it ("name@2x.bmp") keeps the picture sharp when scaled up.
+    const QString path = ResolveBesideExecutable(file);
+    const int dot = path.lastIndexOf(QLatin1Char('.'));
+    QPixmap hi;
+    if (dot > 0 && hi.load(path.left(dot) + QStringLiteral("@2x") + path.mid(dot)) &&
+        hi.size() == pm.size() * 2) {
+        hi.setDevicePixelRatio(2.0);
+        l->setProperty("tintaroPixmap2x", hi);
+    } else {
+        l->setProperty("tintaroPixmap2x", QVariant());
+    }
+    l->setProperty("tintaroPixmap1x", pm);
     l->setPixmap(pm);
-    l->resize(pm.size());
+    l->setScaledContents(true);
+    QRect r = DesignRect(l);
+    r.setSize(pm.size());
+    SetDesignRect(l, r); // picks the bitmap for the scale
     return UIE_NO_ERROR;
 }
 

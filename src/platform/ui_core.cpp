@@ -8,6 +8,7 @@
 #include <QContextMenuEvent>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QIcon>
 #include <QLayout>
 #include <QLibrary>
 #include <QMainWindow>
@@ -21,8 +22,9 @@
 #include <vector>
 
 #include "platform/private/internal.h"
-#include "platform/private/ui_private.h"
 #include "platform/private/log.h"
+#include "platform/private/ui_private.h"
+#include "platform/private/ui_scale.h"
 #include "platform/private/ui_widgets.h"
 
 namespace platform {
@@ -266,6 +268,8 @@ Control &AddControl(Panel &panel, QWidget *w, int id, Kind kind, DataType type,
     return c;
 }
 
+void SetUpKeyboard(Panel &p); // ui_keyboard.cpp
+
 // Called by LoadPanel once the widget tree is built and checked.
 int RegisterPanel(QWidget *window, PanelCallbackPtr callback, std::map<int, Control> *controls) {
     const int handle = g_nextHandle++;
@@ -275,12 +279,11 @@ int RegisterPanel(QWidget *window, PanelCallbackPtr callback, std::map<int, Cont
     p.callback = callback;
     window->setProperty("tintaroPanel", handle);
     // The panel sits in a main window that adds a menu bar and a status bar around it; the
-    // panel itself keeps its design size and content.
+    // panel keeps its content and scales uniformly with the window.
     auto *frame = new QMainWindow;
     frame->setWindowTitle(window->windowTitle());
     frame->setWindowIcon(window->windowIcon());
-    frame->setCentralWidget(window);
-    frame->layout()->setSizeConstraint(QLayout::SetFixedSize);
+    frame->setCentralWidget(new PanelHost(window));
     frame->setProperty("tintaroPanel", handle);
     frame->installEventFilter(new CloseFilter(frame, handle));
     p.frame = frame;
@@ -288,6 +291,7 @@ int RegisterPanel(QWidget *window, PanelCallbackPtr callback, std::map<int, Cont
         const Control &c = entry.second;
         AddControl(p, c.widget, c.id, c.kind, c.type, c.callback).ringValues = c.ringValues;
     }
+    SetUpKeyboard(p);
     g_latestHandle = handle;
     return handle;
 }
@@ -326,6 +330,13 @@ int InitRTEEx(void *, void *, void *) {
     static int argc = g_argc;
     new QApplication(argc, g_argv);
     QApplication::setStyle(QStringLiteral("Fusion"));
+    // The desktop entry's icon, in the sizes installed beside the program.
+    QIcon icon;
+    for (const char *file : {"tintaro-48.png", "tintaro-128.png"})
+        if (QFileInfo::exists(ResolveBesideExecutable(file)))
+            icon.addFile(ResolveBesideExecutable(file));
+    if (!icon.isNull())
+        QApplication::setWindowIcon(icon);
     // Only QuitUserInterface ends the program's loop, not the last pop-up closing.
     QApplication::setQuitOnLastWindowClosed(false);
     return 1;
@@ -336,6 +347,16 @@ int DisplayPanel(int panel) {
     if (!p)
         return UIE_BAD_PANEL;
     QWidget *top = p->frame ? static_cast<QWidget *>(p->frame.data()) : p->window.data();
+    // The first showing opens at a size that fits the screen. The offscreen platform has no
+    // real screen: there the panel keeps its design size.
+    if (p->frame && !top->isVisible() && !top->property("tintaroFitted").toBool()) {
+        top->setProperty("tintaroFitted", true);
+        auto *host = dynamic_cast<PanelHost *>(p->frame->centralWidget());
+        if (host && QGuiApplication::platformName() != QLatin1String("offscreen"))
+            FitWindowToScreen(top, host);
+        else
+            top->resize(top->sizeHint());
+    }
     top->show();
     if (QGuiApplication::platformName() != QLatin1String("offscreen"))
         top->raise(); // the offscreen platform has no stacking and says so

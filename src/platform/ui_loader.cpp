@@ -297,6 +297,5 @@ int LoadPanel(int, const char *file, int resourceId) {
         delete root;
         return UIE_BAD_RESOURCE;
     }
-    root->setFixedSize(root->size());
     return RegisterPanel(root, panelCb, &controls);
 }
