@@ -2,7 +2,13 @@
 // Copyright (C) 2026 The Tintaro developers
 //
 // tintaro-cli against tintaro-sensor-sim on a pty: every command and exit code.
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <csignal>
+#include <thread>
 #include <cstdint>
 #include <algorithm>
 #include <regex>
@@ -262,6 +268,36 @@ TEST(CliSensor, RepliesOfTheWrongLengthAreRefused) {
     EXPECT_EQ(o.code, 1) << o.err;
     EXPECT_TRUE(std::regex_search(o.out, std::regex("^[0-9]+\t[A-Za-z0-9 .-]+\t[0-9]+\t[0-9]+\n")))
         << o.out;
+}
+
+// A loopback plug: everything sent comes straight back.
+TEST(CliSensor, LineThatEchoesTheRequestIsRefused) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const QString slave = QString::fromLocal8Bit(ptsname(master));
+    std::atomic<bool> done{false};
+    std::thread echo([&] {
+        char buf[512];
+        while (!done) {
+            pollfd pfd{master, POLLIN, 0};
+            if (::poll(&pfd, 1, 20) > 0) {
+                const ssize_t n = ::read(master, buf, sizeof buf);
+                if (n > 0 && ::write(master, buf, std::size_t(n)) != n)
+                    break;
+            }
+        }
+    });
+    for (const QStringList &command : {QStringList{"identify"}, {"read", "eeprom"},
+                                       {"poll", "--count", "2"}}) {
+        Outcome o = RunCli(QStringList{"--port", slave} + command);
+        EXPECT_EQ(o.code, 4) << command.join(' ').toStdString();
+        EXPECT_NE(o.err.find("echoes"), std::string::npos) << o.err;
+    }
+    done = true;
+    echo.join();
+    ::close(master);
 }
 
 TEST(CliPoll, RecordsAsCsvInTheirColumnsUntilCountOrSignal) {
