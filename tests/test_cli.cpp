@@ -11,13 +11,13 @@
 #include <thread>
 #include <cstdint>
 #include <algorithm>
-#include <regex>
 #include <sstream>
 #include <string>
 
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -82,11 +82,10 @@ void WriteText(const QString &path, const QByteArray &text) {
 // The order codes of the requests the simulator received, in its log's order.
 std::string OrdersReceived(const QString &log) {
     const std::string text = ReadAll(log).toStdString();
-    static const std::regex rx(" RX ([0-9]+) ");
+    static const QRegularExpression rx(" RX ([0-9]+) ");
     std::string orders;
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), rx); it != std::sregex_iterator();
-         ++it)
-        orders += (*it)[1].str();
+    for (auto it = rx.globalMatch(QString::fromStdString(text)); it.hasNext();)
+        orders += it.next().captured(1).toStdString();
     return orders;
 }
 
@@ -110,7 +109,9 @@ TEST(CliUsage, HelpVersionAndUsageErrors) {
 
     Outcome version = RunCli({"--version"});
     EXPECT_EQ(version.code, 0);
-    EXPECT_TRUE(std::regex_match(version.out, std::regex("tintaro-cli [0-9]+\\.[0-9]+.*\n")))
+    EXPECT_TRUE(QRegularExpression("^tintaro-cli [0-9]+\\.[0-9]+\\S*\n$")
+                    .match(QString::fromStdString(version.out))
+                    .hasMatch())
         << version.out;
 
     // Usage errors go to stderr with the usage, and nothing to stdout.
@@ -266,7 +267,9 @@ TEST(CliSensor, RepliesOfTheWrongLengthAreRefused) {
     ASSERT_TRUE(sim.started);
     Outcome o = RunCli({"write", "ram", setup}, sim.link);
     EXPECT_EQ(o.code, 1) << o.err;
-    EXPECT_TRUE(std::regex_search(o.out, std::regex("^[0-9]+\t[A-Za-z0-9 .-]+\t[0-9]+\t[0-9]+\n")))
+    EXPECT_TRUE(QRegularExpression("^[0-9]+\t[A-Za-z0-9 .-]+\t[0-9]+\t[0-9]+\n")
+                    .match(QString::fromStdString(o.out))
+                    .hasMatch())
         << o.out;
 }
 
@@ -305,8 +308,8 @@ TEST(CliPoll, RecordsAsCsvInTheirColumnsUntilCountOrSignal) {
     ASSERT_TRUE(sim.started);
     Outcome o = RunCli({"poll", "--count", "20"}, sim.link);
     ASSERT_EQ(o.code, 0) << o.err;
-    const std::regex row("([0-9]+\\.[0-9]+),([0-9]+),([0-9]+),([0-9]+),([0-9]+),([0-9]+),"
-                         "([0-9]+),([0-9]+)");
+    const QRegularExpression row("^([0-9]+\\.[0-9]+),([0-9]+),([0-9]+),([0-9]+),([0-9]+),"
+                                 "([0-9]+),([0-9]+),([0-9]+)$");
     std::istringstream lines(o.out);
     std::string line;
     std::getline(lines, line);
@@ -314,16 +317,17 @@ TEST(CliPoll, RecordsAsCsvInTheirColumnsUntilCountOrSignal) {
     int rows = 0;
     double last = -1;
     while (std::getline(lines, line)) {
-        std::smatch m;
-        ASSERT_TRUE(std::regex_match(line, m, row)) << line;
-        const double t = std::stod(m[1]);
+        const QRegularExpressionMatch found = row.match(QString::fromStdString(line));
+        ASSERT_TRUE(found.hasMatch()) << line;
+        const auto m = [&](int i) { return found.captured(i).toStdString(); };
+        const double t = std::stod(m(1));
         EXPECT_GE(t, last);
         if (rows == 0) {
             EXPECT_EQ(t, 0.0);
         }
         last = t;
-        const long x = std::stol(m[2]), y = std::stol(m[3]), in = std::stol(m[4]);
-        const long r = std::stol(m[5]), g = std::stol(m[6]), b = std::stol(m[7]);
+        const long x = std::stol(m(2)), y = std::stol(m(3)), in = std::stol(m(4));
+        const long r = std::stol(m(5)), g = std::stol(m(6)), b = std::stol(m(7));
         // Each value in its own column: the sensor derives X, Y and INT from R, G and B.
         ASSERT_GT(r + g + b, 0);
         EXPECT_EQ(x, r * 4095 / (r + g + b)) << line;
