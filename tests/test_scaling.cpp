@@ -227,20 +227,32 @@ TEST(RealWindowScaling, AWindowResizedTo70PercentShowsThePanelScaledDown) {
     QTemporaryDir dir;
     const QRect full = w.geometry();
     ASSERT_EQ(full.width(), 1000) << "design size where it fits";
-    const int statusBar = full.height() - 720;
+    const int bars = full.height() - 720; // menu bar and status bar keep their height
     const QImage big = w.shot(dir.filePath("full.png"));
     ASSERT_FALSE(big.isNull()) << "ImageMagick's import is installed by scripts/install-deps";
 
-    w.x.xdotool({"windowsize", "--sync", w.id, "700", QString::number(504 + statusBar)});
+    w.x.xdotool({"windowsize", "--sync", w.id, "700", QString::number(504 + bars)});
     QThread::msleep(1000);
     const QImage small = w.shot(dir.filePath("small.png"));
+    // The panel begins under the menu bar, with the logo band's blue.
+    const auto panelTop = [](const QImage &image) {
+        for (int y = 0; y < image.height(); ++y) {
+            const QRgb p = image.pixel(20, y);
+            if (qBlue(p) > 200 && qRed(p) < 60)
+                return y;
+        }
+        return -1;
+    };
+    const int bigTop = panelTop(big), smallTop = panelTop(small);
+    ASSERT_GE(bigTop, 0);
+    ASSERT_GE(smallTop, 0);
     ASSERT_GE(small.width(), 700);
-    ASSERT_GE(small.height(), 504);
+    ASSERT_GE(small.height(), smallTop + 504);
 
     // The panel areas compared: the full one scaled down with smoothing against the real one.
-    const QImage expected =
-        big.copy(0, 0, 1000, 720).scaled(700, 504, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    const QImage actual = small.copy(0, 0, 700, 504);
+    const QImage expected = big.copy(0, bigTop, 1000, 720)
+                                .scaled(700, 504, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage actual = small.copy(0, smallTop, 700, 504);
     int far = 0;
     const auto meanDifference = [&far](const QImage &e, const QImage &a) {
         double sum = 0;
@@ -258,7 +270,7 @@ TEST(RealWindowScaling, AWindowResizedTo70PercentShowsThePanelScaledDown) {
         return sum / (700.0 * 504.0);
     };
     // A panel left at design size in the corner would match its own unscaled corner instead.
-    const double unscaled = meanDifference(big.copy(0, 0, 700, 504), actual);
+    const double unscaled = meanDifference(big.copy(0, bigTop, 700, 504), actual);
     const double mean = meanDifference(expected, actual);
     // Text is rendered afresh at the smaller size, so edges differ; the picture does not.
     EXPECT_LT(mean, 10.0);

@@ -257,14 +257,23 @@ TEST(ShippedProgram, InstallationHoldsNoTestHook) {
             programs.insert(rel);
     }
     EXPECT_GT(files, 4) << log;
-    EXPECT_EQ(links, (std::set<QString>{"bin/tintaro", "bin/tintaro-sensor-sim"})) << log;
-    ASSERT_EQ(programs.size(), 2u) << log;
+    EXPECT_EQ(links, (std::set<QString>{"bin/tintaro", "bin/tintaro-cli",
+                                        "bin/tintaro-sensor-sim"}))
+        << log;
+    ASSERT_EQ(programs.size(), 3u) << log;
     for (const QString &p : programs)
-        EXPECT_TRUE(p.endsWith("/tintaro/tintaro") || p.endsWith("/tintaro/tintaro-sensor-sim"))
+        EXPECT_TRUE(p.endsWith("/tintaro/tintaro") || p.endsWith("/tintaro/tintaro-cli") ||
+                    p.endsWith("/tintaro/tintaro-sensor-sim"))
             << p.toStdString();
     for (const QString &p : programs)
         EXPECT_FALSE(ReadAll(root.filePath(p)).contains("TINTARO_SCRIPT")) << p.toStdString();
     EXPECT_TRUE(QFile::exists(root.filePath("share/applications/tintaro.desktop")));
 
     ExpectScriptIgnored(root.filePath("bin/tintaro"));
+    // The installed command-line tool runs through its link, without a display.
+    QProcess cli;
+    cli.start(root.filePath("bin/tintaro-cli"), {"--version"});
+    ASSERT_TRUE(cli.waitForFinished(10000));
+    EXPECT_EQ(cli.exitCode(), 0);
+    EXPECT_TRUE(cli.readAllStandardOutput().startsWith("tintaro-cli "));
 }

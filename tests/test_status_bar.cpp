@@ -128,7 +128,13 @@ TEST_F(StatusBar, PollingRateAndTheTimeDataStopped) {
     later(2500, [&] { during = field(kPolling); });
     later(2600, [] { tintaro::poll = 0; });
     CBF_ButtonGo(panel, PANEL_GO, EVENT_COMMIT, nullptr, 0, 0);
-    EXPECT_TRUE(std::regex_match(during, std::regex("polling: (9|10)\\.[0-9] records/s"))) << during;
+    // The measured rate: about ten a second at line speed, less on a busy machine, never more
+    // than the line carries.
+    std::smatch rate;
+    ASSERT_TRUE(std::regex_match(during, rate, std::regex("polling: ([0-9]+\\.[0-9]) records/s")))
+        << during;
+    EXPECT_GT(std::stod(rate[1].str()), 2.0) << during;
+    EXPECT_LE(std::stod(rate[1].str()), 10.5) << during;
     EXPECT_EQ(field(kPolling), "polling off");
 
     // The sensor falls silent: the time of the last record, and the link has no reply.

@@ -18,6 +18,7 @@
 #include "support/sim_process.h"
 #include "support/traffic_log.h"
 #include "support/xserver.h"
+#include "gui/recording.h"
 
 using testsupport::SimProcess;
 using testsupport::XServer;
@@ -36,6 +37,9 @@ Targets FindTargets() {
     Targets t;
     if (p <= 0)
         return t;
+    // The menu bar above the panel moves it down, as in the program.
+    panel = p;
+    InstallMenus();
     DisplayPanel(p);
     const auto centre = [](QWidget *w) { return w->mapTo(w->window(), w->rect().center()); };
     t.hold = centre(platform::FindCtrl(p, PANEL_HOLD));
@@ -48,6 +52,7 @@ Targets FindTargets() {
     const QRect r = table->visualItemRect(table->item(1, 2)); // row 1, CTO
     t.cell = table->viewport()->mapTo(table->window(), r.center());
     DiscardPanel(p);
+    panel = 0;
     return t;
 }
 

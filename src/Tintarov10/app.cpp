@@ -7,6 +7,7 @@
 #include "Tintarov10/Tintarov10.h"
 #include "com232/com232.h"
 #include "gui/gui.h"
+#include "gui/recording.h"
 #include "logo/logo.h"
 #include "platform/files.h"
 #include "platform/serial.h"
@@ -39,6 +40,7 @@ int WinMain(void *instance, void *, char *, int) {
         return -1;
     GetProjectDir(proj_dir);
     StartLinkStatus();
+    InstallMenus();
     InitVars();
     if (startcom != com) { // --port COMn
         com = startcom;

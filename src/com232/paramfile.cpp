@@ -8,6 +8,7 @@
 #include "Tintarov10/state.h"
 #include "com232/com232.h"
 #include "gui/gui.h"
+#include "line/line.h"
 #include "platform/files.h"
 #include "platform/ui.h"
 #include "status/status.h"
@@ -16,25 +17,6 @@ namespace {
 
 int ChooseFile() {
     return FileSelectPopup(proj_dir, "init.dat", "*.dat", "init", 0, 0, 1, 1, 1, file_name);
-}
-
-const char *ReadFailureReason(int result) {
-    switch (result) {
-    case FILE_CANNOT_OPEN:
-        return "FILE MISSING OR UNREADABLE";
-    case FILE_TOO_FEW_VALUES:
-        return "FEWER THAN 90 VALUES";
-    case FILE_TOO_MANY_VALUES:
-        return "MORE THAN 90 VALUES";
-    case FILE_BAD_NUMBER:
-        return "NOT A LIST OF NUMBERS";
-    case FILE_OUT_OF_RANGE:
-        return "VALUE OUTSIDE 0 TO 65535";
-    case FILE_NOT_REGULAR:
-        return "NOT A REGULAR FILE";
-    default:
-        return "FILE CANNOT BE READ";
-    }
 }
 
 // The operator's warning in the program's usual style, naming the file.
@@ -85,7 +67,7 @@ void ReadParaFromFile() {
     const int result =
         FileToArray(file_name, pp.data(), VAL_UNSIGNED_SHORT_INTEGER, anzpara, 1, 0, 0, 1);
     if (result < 0) {
-        ReportFileProblem("PARAMETER FILE NOT LOADED", ReadFailureReason(result));
+        ReportFileProblem("PARAMETER FILE NOT LOADED", line::ParamFileRefusal(result));
         NoteFileTransfer("not loaded", true);
         return;
     }

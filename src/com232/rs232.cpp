@@ -2,12 +2,12 @@
 // Copyright (C) 2026 The Tintaro developers
 //
 // Opening the serial port, the line check, and the reply wait shared by all transactions.
-#include <algorithm>
 #include <cstring>
 
 #include "Tintarov10/state.h"
 #include "com232/com232.h"
 #include "com232/link.h"
+#include "line/line.h"
 #include "platform/serial.h"
 #include "platform/timer.h"
 #include "platform/ui.h"
@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr double kReplyTimeout = 2.0;
+constexpr double kReplyTimeout = line::kReplyTimeout;
 constexpr int kIdentBytes = protocol::kIdentReplyBytes;
 constexpr char kEchoWarning[] =
     " ATTENTION! \n \n LINE ECHOES THE REQUEST \n NO SENSOR ANSWERS ON THIS PORT";
@@ -50,24 +50,12 @@ int WriteRequest(unsigned char orderCode) {
 }
 
 void WaitAndReadReply(int expected) {
-    int waiting = 0;
     tstart = Timer();
-    do {
-        waiting = GetInQLen(com);
-        tdiff = Timer() - tstart;
-    } while (tdiff <= kReplyTimeout && waiting < expected);
-    // The frames carry no length: bytes trailing a reply would be taken as the start of the
-    // next one. A reply counts only when the line then stays quiet; one that grows past its
-    // length is refused like a short one.
-    if (waiting == expected)
-        waiting = WaitComQuiet(com, expected);
-    // A reply too long is refused; its tail is let in first, so that it cannot spill into the
-    // reply to the next request. A device that never stops fills the queue and ends this.
-    if (waiting > expected)
-        waiting = WaitComQuiet(com, static_cast<int>(sizeof szReadBuf) - 1);
-    // A negative length is a port error: nothing is read and the reply counts as missing.
-    const int count = std::min(waiting, static_cast<int>(sizeof szReadBuf));
-    nBytesR = count > 0 ? static_cast<u16>(ComRd(com, szReadBuf, count)) : u16{0};
+    double waited = 0.0;
+    const int count = line::WaitAndRead(com, expected, tstart, szReadBuf,
+                                        static_cast<int>(sizeof szReadBuf), &waited);
+    tdiff = waited;
+    nBytesR = static_cast<u16>(count);
 }
 
 void ReportTimeout() {

@@ -6,6 +6,7 @@
 #include "com232/com232.h"
 #include "com232/link.h"
 #include "gui/gui.h"
+#include "gui/recording.h"
 #include "platform/serial.h"
 #include "platform/timer.h"
 #include "platform/ui.h"
@@ -92,6 +93,7 @@ void GetData() {
             SetPanelData();
             ShowGraph();
             NoteRecord();
+            RecordShownData();
         } else {
             ReportTimeout();
             NoteDataFailed();
@@ -101,4 +103,5 @@ void GetData() {
     }
     NotePollingEnded();
     loopRunning = false;
+    RecordingAfterPolling();
 }

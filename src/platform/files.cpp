@@ -18,6 +18,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <string>
+#include <utility>
 #include <filesystem>
 #include <vector>
 
@@ -95,15 +97,13 @@ int GetProjectDir(char *dir) {
     return FILE_OK;
 }
 
-namespace {
-
-int WriteArrayFile(const char *file, const void *array, int dataType, int count, int groups,
-                   int fieldWidth, int fileType, int fileAction) {
-    if (!ValidArgs(file, array, dataType, count, groups, fileType) || fileAction != 0 ||
-        fieldWidth < 0 || fieldWidth > 64)
+int ArrayToText(const void *array, int dataType, int count, int fieldWidth, std::string *out) {
+    if (!array || !out || count < 0 ||
+        (dataType != VAL_UNSIGNED_SHORT_INTEGER && dataType != VAL_DOUBLE) || fieldWidth < 0 ||
+        fieldWidth > 64)
         return FILE_BAD_ARGUMENT;
-    QByteArray text;
-    text.reserve(count * (std::max(fieldWidth, 8) + 1));
+    std::string text;
+    text.reserve(std::size_t(count) * std::size_t(std::max(fieldWidth, 8) + 1));
     for (int i = 0; i < count; ++i) {
         QByteArray v;
         if (dataType == VAL_UNSIGNED_SHORT_INTEGER) {
@@ -115,10 +115,26 @@ int WriteArrayFile(const char *file, const void *array, int dataType, int count,
             v = QByteArray::number(d, 'g', 17);
         }
         if (v.size() < fieldWidth)
-            text.append(QByteArray(fieldWidth - v.size(), ' '));
-        text.append(v);
-        text.append('\n');
+            text.append(std::size_t(fieldWidth - v.size()), ' ');
+        text.append(v.constData(), std::size_t(v.size()));
+        text.push_back('\n');
     }
+    *out = std::move(text);
+    return FILE_OK;
+}
+
+namespace {
+
+int WriteArrayFile(const char *file, const void *array, int dataType, int count, int groups,
+                   int fieldWidth, int fileType, int fileAction) {
+    if (!ValidArgs(file, array, dataType, count, groups, fileType) || fileAction != 0 ||
+        fieldWidth < 0 || fieldWidth > 64)
+        return FILE_BAD_ARGUMENT;
+    std::string formatted;
+    if (const int result = ArrayToText(array, dataType, count, fieldWidth, &formatted);
+        result != FILE_OK)
+        return result;
+    const QByteArray text = QByteArray::fromStdString(formatted);
     // The rename below would put a regular file in the place of a FIFO or a device node.
     const QFileInfo target(QFile::decodeName(file));
     if (target.exists() && !target.isFile())

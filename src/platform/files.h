@@ -4,8 +4,14 @@
 // Project directory and ASCII array files.
 #pragma once
 
+#include <string>
+
 // Copies the program's own directory into `dir` (MAX_PATHNAME_LEN bytes). Returns 0.
 int GetProjectDir(char *dir);
+
+// The text ArrayToFile writes, without writing it: one value per line, right-aligned in
+// `fieldWidth`. Returns 0 or a negative code.
+int ArrayToText(const void *array, int dataType, int count, int fieldWidth, std::string *out);
 
 // Writes `count` elements of type `dataType` (VAL_UNSIGNED_SHORT_INTEGER or VAL_DOUBLE) as
 // ASCII, one value per line, right-aligned in `fieldWidth`. The text goes to a temporary

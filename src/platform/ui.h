@@ -179,7 +179,7 @@ void SetPopupHandler(PopupHandler handler);
 // The window of a top-level panel carries a status bar under the panel, for state that the
 // panel itself does not show. It has kStatusFields text fields, left to right; a field that
 // is too narrow for its text elides it and shows it whole as a tooltip.
-constexpr int kStatusFields = 5;
+constexpr int kStatusFields = 6;
 // Sets the text of a field (UTF-8, so that file names and any sensor text show as they are).
 // Returns 0, UIE_BAD_PANEL, or UIE_BAD_ARGUMENT for a field outside 0..kStatusFields-1 or no
 // text.
@@ -189,6 +189,17 @@ int GetStatusBarText(int panel, int field, char *text, std::size_t size);
 // Shows a field in warning colours (on = 1) or plainly (0); same results as SetStatusBarText.
 int SetStatusBarAlert(int panel, int field, int on);
 int GetStatusBarAlert(int panel, int field, int *on);
+
+// The window of a top-level panel also carries a menu bar above the panel. AddMenuBarItem adds
+// `item` to the menu named `menu` (made on first use, menus in the order they were first
+// named); choosing it calls `callback` with the panel and the item's id. Returns the item's id
+// (positive), UIE_BAD_PANEL, or UIE_BAD_ARGUMENT for a missing name or callback.
+using MenuItemCallback = void (*)(int panel, int item);
+int AddMenuBarItem(int panel, const char *menu, const char *item, MenuItemCallback callback);
+// Enables an item (enabled = 1) or greys it out (0). Returns 0 or UIE_BAD_ARGUMENT.
+int SetMenuBarItemEnabled(int item, int enabled);
+// The versions of the libraries under the layer, as "Qt 6.4.2, QCustomPlot 2.1.0".
+const char *LayerLibraryVersions();
 
 // Called after every event delivered to a control of any panel, once its callback (if it has
 // one) has returned; controls without a callback (the table) report their edits too. This is

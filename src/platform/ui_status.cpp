@@ -64,7 +64,7 @@ private:
 
 // The port and the link give way first (their whole text is in the tooltip); polling, the
 // last transfer and the comparison with the sensor keep their width while there is room.
-constexpr int kStretch[kStatusFields] = {1, 2, 0, 0, 0};
+constexpr int kStretch[kStatusFields] = {1, 2, 0, 0, 0, 0};
 
 StatusField *Field(int panel, int field, int *error) {
     Panel *p = FindPanel(panel);

@@ -18,12 +18,13 @@
 
 namespace {
 
-enum Field { kPortField, kLinkField, kPollField, kTransferField, kPanelField };
+enum Field { kPortField, kLinkField, kPollField, kTransferField, kPanelField, kRecordField };
 
 constexpr double kRateWindow = 1.0; // seconds over which the records per second are counted
 constexpr int kNamedWords = 3;      // differing words named in the marker
 
 char ident_[64] = {};           // the last identification, UTF-8
+char identRaw_[64] = {};        // the same as the sensor sent it
 bool answered_ = false;         // the last transaction got its reply
 std::array<std::uint16_t, protocol::kParaWords> kept_{};
 char keptFrom_[64] = {};        // "" while no block has been read or written
@@ -78,11 +79,14 @@ void AfterControlEvent(int, int, int) {
 } // namespace
 
 void StartLinkStatus() {
+    ident_[0] = '\0';
+    identRaw_[0] = '\0';
     Show(kPortField, "");
     Show(kLinkField, "not connected");
     Show(kPollField, "polling off");
     Show(kTransferField, "no transfer yet");
     Show(kPanelField, "panel from the panel file");
+    Show(kRecordField, "not recording");
     SetControlEventObserver(AfterControlEvent);
 }
 
@@ -95,6 +99,7 @@ void NotePortOpening(int port) {
 
 void NoteLinkIdentified(const char *ident) {
     Latin1ToUtf8(ident, ident_, sizeof ident_);
+    std::snprintf(identRaw_, sizeof identRaw_, "%s", ident);
     answered_ = true;
     ShowLink();
 }
@@ -107,6 +112,7 @@ void NoteLinkNoReply() {
 void NoteLinkPortError(const char *message) {
     answered_ = false;
     ident_[0] = '\0';
+    identRaw_[0] = '\0';
     char text[96];
     std::snprintf(text, sizeof text, "port error: %s", message);
     Show(kLinkField, text, true);
@@ -115,7 +121,23 @@ void NoteLinkPortError(const char *message) {
 void NoteLinkEchoes() {
     answered_ = false;
     ident_[0] = '\0';
+    identRaw_[0] = '\0';
     Show(kLinkField, "line echoes the request", true);
+}
+
+void LastIdentification(char *out, std::size_t size) {
+    if (size > 0)
+        std::snprintf(out, size, "%s", identRaw_);
+}
+
+void NoteRecording(const char *name, long records) {
+    if (!name) {
+        Show(kRecordField, "not recording");
+        return;
+    }
+    char text[320];
+    std::snprintf(text, sizeof text, "recording to %s (%ld records)", name, records);
+    Show(kRecordField, text);
 }
 
 void NotePollingStarted() {

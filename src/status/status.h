@@ -7,6 +7,7 @@
 // keeps the state and writes the texts. It never changes the panel or the program's globals.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // Shows the start state and follows the operator's edits from now on. Called once at start.
@@ -20,6 +21,13 @@ void NoteLinkIdentified(const char *ident);
 void NoteLinkNoReply();
 void NoteLinkPortError(const char *message);
 void NoteLinkEchoes();
+
+// The sensor's last identification text as it sent it (Latin-1); "" when none answered since
+// the port was last opened or failed.
+void LastIdentification(char *out, std::size_t size);
+
+// Recording: to the file `name` with `records` written so far; nullptr when not recording.
+void NoteRecording(const char *name, long records);
 
 // Polling: started, a record accepted, a data reply refused, ended.
 void NotePollingStarted();

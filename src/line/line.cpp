@@ -1,0 +1,64 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Tintaro developers
+#include "line/line.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "platform/files.h"
+#include "platform/serial.h"
+#include "platform/timer.h"
+
+namespace line {
+
+int WaitAndRead(int port, int expected, double start, char *buffer, int size, double *elapsed) {
+    int waiting = 0;
+    double waited = 0.0;
+    do {
+        waiting = GetInQLen(port);
+        waited = Timer() - start;
+    } while (waited <= kReplyTimeout && waiting < expected);
+    if (elapsed)
+        *elapsed = waited;
+    // A reply counts only when the line then stays quiet; one that grows past its length is
+    // refused like a short one.
+    if (waiting == expected)
+        waiting = WaitComQuiet(port, expected);
+    // A device that never stops fills the queue and ends this.
+    if (waiting > expected)
+        waiting = WaitComQuiet(port, size - 1);
+    // A negative length is a port error: nothing is read and the reply counts as missing.
+    const int count = std::min(waiting, size);
+    return count > 0 ? std::max(ComRd(port, buffer, count), 0) : 0;
+}
+
+const char *ParamFileRefusal(int result) {
+    switch (result) {
+    case FILE_CANNOT_OPEN:
+        return "FILE MISSING OR UNREADABLE";
+    case FILE_TOO_FEW_VALUES:
+        return "FEWER THAN 90 VALUES";
+    case FILE_TOO_MANY_VALUES:
+        return "MORE THAN 90 VALUES";
+    case FILE_BAD_NUMBER:
+        return "NOT A LIST OF NUMBERS";
+    case FILE_OUT_OF_RANGE:
+        return "VALUE OUTSIDE 0 TO 65535";
+    case FILE_NOT_REGULAR:
+        return "NOT A REGULAR FILE";
+    default:
+        return "FILE CANNOT BE READ";
+    }
+}
+
+const char *CsvHeader() { return "time,x,y,int,red,green,blue,cno\n"; }
+
+std::string CsvRow(double seconds, const std::uint16_t *r) {
+    char row[96];
+    std::snprintf(row, sizeof row, "%.3f,%u,%u,%u,%u,%u,%u,%u\n", seconds, unsigned(r[3]),
+                  unsigned(r[4]), unsigned(r[5]), unsigned(r[0]), unsigned(r[1]), unsigned(r[2]),
+                  unsigned(r[6]));
+    return row;
+}
+
+} // namespace line

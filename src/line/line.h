@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Tintaro developers
+//
+// Talking to the sensor without the panel or the program's globals: the reply wait, the
+// reasons a parameter file is refused, and the CSV form of data records. Used by the window
+// program and by tintaro-cli alike.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace line {
+
+constexpr double kReplyTimeout = 2.0; // seconds the sensor has to answer
+constexpr double kPacingAfterRamWrite = 0.2;
+constexpr double kPacingAfterEepromWrite = 0.3;
+constexpr double kPacingAfterRead = 0.2;
+
+// Waits up to kReplyTimeout from `start` (a Timer() reading) until at least `expected` bytes
+// are waiting on `port`. When exactly that many came it waits until the line is quiet: bytes
+// trailing a reply would be taken as the start of the next one. A reply too long is let in
+// whole (its tail drained) so that it cannot spill into the next reply. Then reads everything
+// waiting, at most `size` bytes, into `buffer`. Returns the count read: `expected` only for a
+// reply of exactly that length; 0 on a port error. `elapsed`, when given, receives the seconds
+// the wait for the expected count took.
+int WaitAndRead(int port, int expected, double start, char *buffer, int size,
+                double *elapsed = nullptr);
+
+// Why a parameter file was refused, for a FileToArray result ("FEWER THAN 90 VALUES" ...).
+const char *ParamFileRefusal(int result);
+
+// The CSV of data records: the header line and one row. `seconds` is the time since the first
+// request, `record` the seven words of a data reply in wire order (R, G, B, X, Y, INT, colour
+// number). Both end in a newline.
+const char *CsvHeader();
+std::string CsvRow(double seconds, const std::uint16_t *record);
+
+} // namespace line
