@@ -72,13 +72,13 @@ int UsageError(const char *what, const char *arg = nullptr) {
 // ---- The port --------------------------------------------------------------------------------
 
 // Port numbers 1..16 stand for COM1..COM16; a device path is opened behind number 1.
-struct PortSpec {
+struct PortChoice {
     int number = 1;
     std::string path; // empty: the device the number maps to
     std::string name() const { return path.empty() ? "COM" + std::to_string(number) : path; }
 };
 
-bool ParsePort(const std::string &text, PortSpec *spec) {
+bool ParsePort(const std::string &text, PortChoice *choice) {
     if (text.size() > 3 && (text.compare(0, 3, "COM") == 0 || text.compare(0, 3, "com") == 0)) {
         const std::string digits = text.substr(3);
         if (digits.find_first_not_of("0123456789") != std::string::npos || digits.size() > 2)
@@ -86,14 +86,14 @@ bool ParsePort(const std::string &text, PortSpec *spec) {
         const int n = std::atoi(digits.c_str());
         if (n < 1 || n > kMaxComPort)
             return false;
-        spec->number = n;
-        spec->path.clear();
+        choice->number = n;
+        choice->path.clear();
         return true;
     }
     if (text.empty())
         return false;
-    spec->number = 1;
-    spec->path = text;
+    choice->number = 1;
+    choice->path = text;
     return true;
 }
 
@@ -112,29 +112,29 @@ const char *OpenFailure(int result) {
 
 class Link {
 public:
-    explicit Link(PortSpec spec) : spec_(std::move(spec)) {}
+    explicit Link(PortChoice choice) : port_(std::move(choice)) {}
     ~Link() {
         if (open_)
-            CloseCom(spec_.number);
+            CloseCom(port_.number);
     }
     Link(const Link &) = delete;
     Link &operator=(const Link &) = delete;
 
     // Opens the port as the window program does (19200 8N1, no flow control). kOk or kNoPort.
     int open() {
-        const std::string device = spec_.path.empty() ? ComPortDevice(spec_.number) : spec_.path;
-        const int result = OpenComConfig(spec_.number, spec_.path.c_str(), 19200, 0, 8, 1, 1024,
+        const std::string device = port_.path.empty() ? ComPortDevice(port_.number) : port_.path;
+        const int result = OpenComConfig(port_.number, port_.path.c_str(), 19200, 0, 8, 1, 1024,
                                          1024);
         if (result < 0) {
-            if (spec_.path.empty())
-                std::fprintf(stderr, "tintaro-cli: %s (%s): %s\n", spec_.name().c_str(),
+            if (port_.path.empty())
+                std::fprintf(stderr, "tintaro-cli: %s (%s): %s\n", port_.name().c_str(),
                              device.empty() ? "no device" : device.c_str(), OpenFailure(result));
             else
                 std::fprintf(stderr, "tintaro-cli: %s: %s\n", device.c_str(), OpenFailure(result));
             return kNoPort;
         }
-        SetComTime(spec_.number, line::kReplyTimeout);
-        SetCTSMode(spec_.number, 0);
+        SetComTime(port_.number, line::kReplyTimeout);
+        SetCTSMode(port_.number, 0);
         open_ = true;
         return kOk;
     }
@@ -147,16 +147,16 @@ public:
         const double pause = pacing_ - (Timer() - lastBegin_);
         if (pause > 0)
             Delay(pause);
-        FlushInQ(spec_.number);
-        FlushOutQ(spec_.number);
+        FlushInQ(port_.number);
+        FlushOutQ(port_.number);
         protocol::EncodeRequest(protocol::kSync, order, block.data(), block.size(), request_);
         const double start = Timer();
         if (sentAt)
             *sentAt = start;
-        const int written = ComWrt(spec_.number, request_, protocol::kRequestBytes);
+        const int written = ComWrt(port_.number, request_, protocol::kRequestBytes);
         if (written != protocol::kRequestBytes) {
             std::fprintf(stderr, "tintaro-cli: %s: the request could not be sent\n",
-                         spec_.name().c_str());
+                         port_.name().c_str());
             return kNoReply;
         }
         if (order == protocol::kWriteRam || order == protocol::kWriteEeprom) {
@@ -169,31 +169,31 @@ public:
         }
         if (expected == 0)
             return kOk;
-        received_ = line::WaitAndRead(spec_.number, expected, start, reply_, int(sizeof reply_));
+        received_ = line::WaitAndRead(port_.number, expected, start, reply_, int(sizeof reply_));
         if (protocol::EchoesRequest(reply_, std::size_t(received_), request_)) {
             std::fprintf(stderr,
                          "tintaro-cli: %s: the line echoes the request; no sensor answers\n",
-                         spec_.name().c_str());
+                         port_.name().c_str());
             return kNoReply;
         }
         if (received_ != expected) {
             if (received_ == 0)
                 std::fprintf(stderr, "tintaro-cli: %s: no reply from the sensor\n",
-                             spec_.name().c_str());
+                             port_.name().c_str());
             else
                 std::fprintf(stderr,
                              "tintaro-cli: %s: reply refused: %d bytes instead of %d\n",
-                             spec_.name().c_str(), received_, expected);
+                             port_.name().c_str(), received_, expected);
             return kNoReply;
         }
         return kOk;
     }
 
     const char *reply() const { return reply_; }
-    const std::string name() const { return spec_.name(); }
+    const std::string name() const { return port_.name(); }
 
 private:
-    PortSpec spec_;
+    PortChoice port_;
     bool open_ = false;
     double lastBegin_ = 0.0;
     double pacing_ = 0.0;
@@ -440,7 +440,7 @@ int Poll(Link &link, const std::vector<std::string> &args) {
 
 int Run(int argc, char **argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    PortSpec port;
+    PortChoice port;
     std::size_t i = 0;
     for (; i < args.size(); ++i) {
         const std::string &a = args[i];
