@@ -36,7 +36,7 @@ enum class Fault : std::uint8_t {
     Late,    // sent after 2.5 s, beyond the program's reply time-out
 };
 
-// Faults to inject; parsed from command-line style specifications.
+// Faults to inject, as given on the command line ("silence:5", "long:7", "exit-after:20").
 struct Faults {
     std::array<Fault, 256> byOrder{};
     long exitAfter = -1;    // the sensor goes away after this many data records

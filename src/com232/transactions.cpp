@@ -7,6 +7,7 @@
 #include "com232/link.h"
 #include "gui/gui.h"
 #include "gui/recording.h"
+#include "line/line.h"
 #include "platform/serial.h"
 #include "platform/timer.h"
 #include "platform/ui.h"
@@ -17,11 +18,11 @@ void SendPara() {
     if (target == RAM) {
         order = 1;
         transbeg = Timer();
-        waitdel = 0.2;
+        waitdel = line::kPacingAfterRamWrite;
     } else {
         order = 2;
         transbeg = Timer();
-        waitdel = 0.3;
+        waitdel = line::kPacingAfterEepromWrite;
     }
     GetPanelValues();
     CopyVarsToPP();
@@ -43,7 +44,7 @@ void GetPara() {
     else if (target == EEPROM)
         order = 4;
     transbeg = Timer();
-    waitdel = 0.2;
+    waitdel = line::kPacingAfterRead;
     FlushInQ(com);
     FlushOutQ(com);
     WriteRequest(static_cast<unsigned char>(order & 0xFF));

@@ -119,7 +119,8 @@ void RecordShownData() {
         return;
     }
     ++records_;
-    ShowState();
+    // Only the count changes here; the menu's state stays as it is.
+    NoteRecording(BaseName(path_), records_);
 }
 
 void RecordingAfterPolling() {
