@@ -9,6 +9,9 @@
 #include <unistd.h>
 
 #include <sys/stat.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -300,6 +303,11 @@ int main(int argc, char **argv) {
     std::printf("%s: serving on %s\n", kName, servedPath.c_str());
     std::fflush(stdout);
 
+#ifdef __linux__
+    // A reply byte goes out when it is due; the default timer slack (50 us) would send each one
+    // late by up to a tenth of its own wire time.
+    prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
+#endif
     const auto start = std::chrono::steady_clock::now();
     SensorLink link(model, faults, !fast);
     const std::size_t patchCount = model.scene().patches.size();

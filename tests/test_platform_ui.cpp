@@ -503,6 +503,87 @@ TEST_F(PanelUiTest, NestedEventsAndQuitFromInsideACallback) {
     EXPECT_EQ(trace, (std::vector<std::string>{"go", "stop", "go done"}));
 }
 
+// Counts the paint events a widget gets and notes the text it shows at each.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QSpinBox *w) : field(w) { w->installEventFilter(this); }
+    bool eventFilter(QObject *, QEvent *e) override {
+        if (e->type() == QEvent::Paint)
+            ++count;
+        return false;
+    }
+    QSpinBox *field;
+    int count = 0;
+};
+
+// Clicks a button from a posted event of the repaint request's low priority, so that the click
+// comes after a repaint request already waiting.
+class LateClick : public QObject {
+public:
+    explicit LateClick(QPushButton *b) : button(b) {
+        QCoreApplication::postEvent(this, new QEvent(QEvent::User), Qt::LowEventPriority);
+    }
+    bool event(QEvent *e) override {
+        if (e->type() != QEvent::User)
+            return QObject::event(e);
+        button->click();
+        return true;
+    }
+    QPushButton *button;
+};
+
+TEST_F(PanelUiTest, DrawingLaterDefersOnlyTheDrawing) {
+    Show();
+    PaintCounter x(W<QSpinBox>(15));
+    const auto write = [&](std::uint16_t v) {
+        ASSERT_EQ(SetCtrlVal(panel, 15, v), 0);
+        std::uint16_t back = 0;
+        GetCtrlVal(panel, 15, &back);
+        EXPECT_EQ(back, v) << "a read returns the value written, drawn or not";
+    };
+
+    // Held through the event processing, drawn by DrawPanels.
+    write(1234);
+    x.count = 0;
+    ProcessSystemEventsDrawLater();
+    EXPECT_EQ(x.count, 0);
+    DrawPanels();
+    EXPECT_GT(x.count, 0);
+    EXPECT_EQ(x.field->text(), "1234");
+
+    // Nothing stays undrawn: any later event processing draws what was held.
+    write(4321);
+    x.count = 0;
+    ProcessSystemEventsDrawLater();
+    ASSERT_TRUE(WaitFor([&] { return x.count > 0; }));
+    EXPECT_EQ(x.field->text(), "4321");
+
+    // A callback that runs meanwhile (one that opens a pop-up, say) sees the panel drawn. The
+    // click comes after the held repaint request, as an operator's click during polling does.
+    write(777);
+    x.count = 0;
+    QString shownInCallback;
+    g_onEvent = [&](int, int ctrl, int event) {
+        if (ctrl != 10 || event != EVENT_COMMIT)
+            return;
+        QElapsedTimer t; // a pop-up's own event loop runs
+        t.start();
+        while (x.count == 0 && t.elapsed() < 1000)
+            QTest::qWait(10);
+        shownInCallback = x.field->text();
+    };
+    LateClick click(W<QPushButton>(10));
+    for (int i = 0; i < 100 && shownInCallback.isEmpty(); ++i)
+        ProcessSystemEventsDrawLater();
+    EXPECT_EQ(shownInCallback, "777");
+
+    // A picture of the panel shows the value written, even before any drawing.
+    write(55);
+    const QImage picture = window->grab().toImage();
+    EXPECT_FALSE(picture.isNull());
+    EXPECT_EQ(x.field->text(), "55");
+}
+
 TEST_F(PanelUiTest, PopupsGoThroughTheHandler) {
     std::vector<PopupRequest> seen;
     std::string answer = "/tmp/params";

@@ -87,6 +87,9 @@ void GetData() {
         FlushInQ(com);
         FlushOutQ(com);
         WriteRequest(static_cast<unsigned char>(order & 0xFF));
+        // The record before is drawn while this request is on the wire, not between its reply
+        // and this request.
+        DrawPanels();
         WaitAndReadReply(2 * anzdata);
         if (nBytesR == 2 * anzdata) {
             GetRxBufData();
@@ -100,7 +103,7 @@ void GetData() {
             NoteDataFailed();
             poll = 0;
         }
-        ProcessSystemEvents();
+        ProcessSystemEventsDrawLater();
     }
     NotePollingEnded();
     loopRunning = false;

@@ -105,6 +105,14 @@ int RunUserInterface();
 int QuitUserInterface(int code);
 // Runs pending events once; callbacks run nested on this thread.
 int ProcessSystemEvents();
+// ProcessSystemEvents, except that the panels are drawn at the next DrawPanels rather than
+// now; a callback that runs meanwhile draws them first, and any later event processing does
+// too. A loop that talks to the sensor draws while its next request is on the wire instead of
+// between a reply and that request.
+int ProcessSystemEventsDrawLater();
+// Draws what changed on the panels since they were last drawn. Handles no input: no callback
+// runs.
+int DrawPanels();
 
 // ---- Controls -----------------------------------------------------------------------------
 // Values are typed: a control declares u16, i32 or string. Reading refuses a mismatching

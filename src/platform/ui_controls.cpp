@@ -15,6 +15,7 @@
 #include <QSpinBox>
 #include <QTableWidget>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -48,7 +49,7 @@ bool ReadNumber(const Control &c, long long *v) {
         *v = static_cast<QAbstractButton *>(w)->isChecked() ? 1 : 0;
         return true;
     case Kind::Numeric:
-        *v = static_cast<QSpinBox *>(w)->value();
+        *v = c.hasPending ? c.pending : static_cast<QSpinBox *>(w)->value();
         return true;
     case Kind::Slide:
         *v = static_cast<TintaroSlide *>(w)->value();
@@ -185,6 +186,21 @@ void CloseCellEditor(QTableWidget *t, int row, int column) {
 
 } // namespace
 
+void ApplyPendingNumber(Control &c) {
+    if (!c.hasPending)
+        return;
+    c.hasPending = false;
+    if (auto *spin = qobject_cast<QSpinBox *>(c.widget.data())) {
+        const QSignalBlocker block(spin);
+        spin->setValue(c.pending);
+    }
+}
+
+void ApplyPendingNumbers(Panel &panel) {
+    for (auto &entry : panel.controls)
+        ApplyPendingNumber(entry.second);
+}
+
 int WriteCtrlValue(Control &c, long long value) {
     QWidget *w = c.widget;
     const QSignalBlocker block(w);
@@ -196,12 +212,19 @@ int WriteCtrlValue(Control &c, long long value) {
         return UIE_NO_ERROR;
     case Kind::Numeric: {
         auto *spin = static_cast<QSpinBox *>(w);
-        // An indicator that already shows the value is left alone: the live displays are
-        // written every record, and laying their text out again is most of what that costs.
-        if (spin->isReadOnly() && spin->value() == value)
-            return UIE_NO_ERROR;
         // The spin box coerces the value into its own range.
-        spin->setValue(int(value));
+        const int v = std::clamp(int(value), spin->minimum(), spin->maximum());
+        if (!spin->isReadOnly()) {
+            spin->setValue(v);
+            return UIE_NO_ERROR;
+        }
+        // The live displays are written every record, and laying out their text is most of
+        // what that costs: it waits until the window is drawn, which the polling loop does
+        // while its next request is on the wire. A display that shows the value is left alone.
+        c.hasPending = v != spin->value();
+        c.pending = v;
+        if (c.hasPending)
+            spin->update();
         return UIE_NO_ERROR;
     }
     case Kind::Slide:

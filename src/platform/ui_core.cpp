@@ -16,6 +16,7 @@
 #include <QSpinBox>
 #include <QTableWidget>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -109,6 +110,63 @@ private:
     QPointer<QWidget> control_;
 };
 
+// Watches a panel's frame before it draws: puts the values written to its number fields into
+// them, or, while ProcessSystemEventsDrawLater holds drawing back, keeps the frame's repaint
+// request for later. Released, a held request is posted again, so that whatever runs the event
+// loop next draws the frame: nothing stays undrawn.
+class FrameDrawFilter : public QObject {
+public:
+    FrameDrawFilter(QWidget *frame, int handle) : QObject(frame), handle_(handle) {}
+
+    static void Hold() { holding_ = true; }
+    static void Release() {
+        holding_ = false;
+        for (const QPointer<QObject> &frame : held_)
+            if (frame)
+                QCoreApplication::postEvent(frame, new QEvent(QEvent::UpdateRequest),
+                                            Qt::LowEventPriority);
+        held_.clear();
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *e) override {
+        if (e->type() != QEvent::UpdateRequest)
+            return false;
+        if (holding_) {
+            if (std::find(held_.begin(), held_.end(), watched) == held_.end())
+                held_.emplace_back(watched);
+            return true;
+        }
+        if (Panel *p = FindPanel(handle_))
+            ApplyPendingNumbers(*p);
+        return false;
+    }
+
+private:
+    int handle_;
+    static inline bool holding_ = false;
+    static inline std::vector<QPointer<QObject>> held_;
+};
+
+// A number field drawn on its own (a grab of the panel, an expose) takes its pending value
+// first.
+class NumberPaintFilter : public QObject {
+public:
+    explicit NumberPaintFilter(QWidget *field) : QObject(field) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *e) override {
+        if (e->type() == QEvent::Paint) {
+            auto *w = static_cast<QWidget *>(watched);
+            int error = 0;
+            if (Control *c = FindControl(w->property("tintaroPanel").toInt(),
+                                         w->property("ctrlId").toInt(), &error))
+                ApplyPendingNumber(*c);
+        }
+        return false;
+    }
+};
+
 // The close box raises EVENT_CLOSE; the window stays until the program discards it.
 class CloseFilter : public QObject {
 public:
@@ -192,6 +250,7 @@ void DispatchCtrlEvent(QWidget *widget, int event, int eventData1, int eventData
     Control *c = FindControl(handle, id, &error);
     if (!c || c->widget != widget)
         return;
+    ReleaseHeldDraws();
     if (c->callback)
         c->callback(handle, id, event, nullptr, eventData1, eventData2);
     if (g_observer)
@@ -200,6 +259,7 @@ void DispatchCtrlEvent(QWidget *widget, int event, int eventData1, int eventData
 
 void DispatchPanelClose(int handle) {
     Panel *p = FindPanel(handle);
+    ReleaseHeldDraws();
     if (p && p->callback)
         p->callback(handle, EVENT_CLOSE, nullptr, 0, 0);
 }
@@ -246,6 +306,8 @@ Control &AddControl(Panel &panel, QWidget *w, int id, Kind kind, DataType type,
     case Kind::Numeric: {
         auto *spin = static_cast<QSpinBox *>(w);
         spin->setKeyboardTracking(false);
+        if (spin->isReadOnly())
+            spin->installEventFilter(new NumberPaintFilter(spin));
         QObject::connect(spin, &QSpinBox::valueChanged, w, commit);
         break;
     }
@@ -286,6 +348,7 @@ int RegisterPanel(QWidget *window, PanelCallbackPtr callback, std::map<int, Cont
     frame->setCentralWidget(new PanelHost(window));
     frame->setProperty("tintaroPanel", handle);
     frame->installEventFilter(new CloseFilter(frame, handle));
+    frame->installEventFilter(new FrameDrawFilter(frame, handle));
     p.frame = frame;
     for (auto &entry : *controls) {
         const Control &c = entry.second;
@@ -407,4 +470,23 @@ int ProcessSystemEvents() {
     if (QCoreApplication::instance())
         QCoreApplication::processEvents();
     return 0;
+}
+
+int ProcessSystemEventsDrawLater() {
+    if (!QCoreApplication::instance())
+        return 0;
+    FrameDrawFilter::Hold();
+    QCoreApplication::processEvents();
+    FrameDrawFilter::Release();
+    return 0;
+}
+
+int DrawPanels() {
+    if (QCoreApplication::instance())
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+    return 0;
+}
+
+void platform::ReleaseHeldDraws() {
+    FrameDrawFilter::Release();
 }

@@ -166,12 +166,16 @@ bool PrepareControl(const QString &file, QWidget *w, Control *c) {
         // Radio buttons are independent controls; the program decides what excludes what.
         static_cast<QRadioButton *>(w)->setAutoExclusive(false);
         break;
-    case Kind::Numeric:
-        if (c->type == DataType::U16) {
-            auto *spin = static_cast<QSpinBox *>(w);
+    case Kind::Numeric: {
+        auto *spin = static_cast<QSpinBox *>(w);
+        if (c->type == DataType::U16)
             spin->setRange(qBound(0, spin->minimum(), 65535), qBound(0, spin->maximum(), 65535));
-        }
+        // Digits need no text shaping, and a live display lays out its text for every record.
+        QFont f = spin->font();
+        f.setStyleStrategy(QFont::StyleStrategy(f.styleStrategy() | QFont::PreferNoShaping));
+        spin->setFont(f);
         break;
+    }
     case Kind::Ring: {
         auto *combo = static_cast<QComboBox *>(w);
         const QString list = w->property("ringValues").toString();

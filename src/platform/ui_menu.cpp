@@ -42,7 +42,10 @@ int AddMenuBarItem(int panel, const char *menu, const char *item, MenuItemCallba
     static int nextId = 1;
     const int id = nextId++;
     QAction *action = target->addAction(QString::fromUtf8(item));
-    QObject::connect(action, &QAction::triggered, [panel, id, callback] { callback(panel, id); });
+    QObject::connect(action, &QAction::triggered, [panel, id, callback] {
+        ReleaseHeldDraws();
+        callback(panel, id);
+    });
     Items()[id] = action;
     return id;
 }

@@ -49,6 +49,10 @@ struct Control {
     // it reads back exactly instead of being replaced by an item's value.
     bool hasExtraItem = false;
     int extraValue = 0;
+    // Read-only number field: a value written but not laid out in the field yet. Reads return
+    // it; the field takes it when its window is next drawn (ApplyPendingNumbers).
+    bool hasPending = false;
+    int pending = 0;
 };
 
 struct Panel {
@@ -81,6 +85,14 @@ QString ResolveBesideExecutable(const char *file);
 
 // Writes a value into a control as the program does: signals blocked, no event.
 int WriteCtrlValue(Control &c, long long value);
+// Puts the values written to the panel's read-only number fields into the fields; the panel's
+// frame calls it before it draws. The one-control form serves a field drawn on its own.
+void ApplyPendingNumbers(Panel &panel);
+void ApplyPendingNumber(Control &c);
+
+// Lets the frames draw again at once what ProcessSystemEventsDrawLater held back; called
+// before any callback runs, so that its pop-ups show the panel as it is.
+void ReleaseHeldDraws();
 
 // Commits what the operator has typed into the focused editor of the panel (a numeric field,
 // a table cell) as if the editor had been left, raising its usual events. A command button
