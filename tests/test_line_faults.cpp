@@ -32,6 +32,7 @@
 #include <gtest/gtest.h>
 
 #include "support/sim_process.h"
+#include "line/line.h"
 #include "platform/serial.h"
 #include "platform/timer.h"
 #include "sim_device.h"
@@ -240,6 +241,44 @@ TEST(QuietGap, WaitsExactlyForADueByteAndNotAtAllWhenNoneIsDue) {
     EXPECT_EQ(device.waits, 0);
     char buf[32];
     EXPECT_EQ(ComRd(kInProcessPort, buf, sizeof buf), 14);
+
+    CloseCom(kInProcessPort);
+    AttachComDevice(kInProcessPort, nullptr);
+}
+
+// Work done while a reply is awaited (the window program draws the record before) runs once, and
+// what arrives meanwhile still counts: a reply that grew while the program was busy is refused.
+TEST(QuietGap, WorkDoneWhileAwaitingAReplyHidesNoStrayBytes) {
+    TimedDevice device;
+    AttachComDevice(kInProcessPort, &device);
+    ASSERT_EQ(OpenLine(kInProcessPort), 0);
+    const double byteTime = 10.0 / 19200.0;
+    const std::string reply(14, 'r');
+    static int calls;
+    static TimedDevice *meanwhileDevice;
+    meanwhileDevice = &device;
+    char buf[64];
+
+    // The reply comes at line speed well after the first look.
+    calls = 0;
+    device.send(reply, 0.03, byteTime);
+    EXPECT_EQ(line::WaitAndRead(kInProcessPort, 14, Timer(), buf, int(sizeof buf), nullptr,
+                                [] { ++calls; }),
+              14);
+    EXPECT_EQ(calls, 1);
+
+    // The reply is there at the first look; two more bytes come while the program is busy.
+    FlushInQ(kInProcessPort);
+    calls = 0;
+    device.send(reply, 0.0);
+    EXPECT_NE(line::WaitAndRead(kInProcessPort, 14, Timer(), buf, int(sizeof buf), nullptr,
+                                [] {
+                                    ++calls;
+                                    meanwhileDevice->send("xy", 0.002, 10.0 / 19200.0);
+                                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                                }),
+              14);
+    EXPECT_EQ(calls, 1);
 
     CloseCom(kInProcessPort);
     AttachComDevice(kInProcessPort, nullptr);

@@ -418,6 +418,27 @@ TEST_F(GraphPanel, TraceVisibilityHidesTraceAndLegendEntry) {
     EXPECT_EQ(SetTraceAttribute(panel, kGraph, 1, ATTR_TRACE_VISIBLE, 1), UIE_BAD_CONTROL);
 }
 
+// While polling, the cursor moves once a record; it is drawn with the displays of the same
+// record, when the frame draws, and a faster stream of moves still replots once a frame.
+TEST_F(GraphPanel, ACursorMoveAFrameAfterTheLastIsDrawnWithThePanel) {
+    showGraph();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(graph->window()));
+    QTest::qWait(50); // a frame time and more since the last replot
+    const int before = graph->replotCount();
+    ASSERT_EQ(SetGraphCursor(panel, kGraph, 1, 100, 200), 0);
+    EXPECT_EQ(graph->replotCount(), before);
+    ProcessSystemEventsDrawLater();
+    EXPECT_EQ(graph->replotCount(), before) << "replotted before the panel was drawn";
+    DrawPanels();
+    EXPECT_EQ(graph->replotCount(), before + 1);
+
+    // A move right after waits for the frame time to pass.
+    ASSERT_EQ(SetGraphCursor(panel, kGraph, 1, 300, 400), 0);
+    DrawPanels();
+    EXPECT_EQ(graph->replotCount(), before + 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return graph->replotCount() == before + 2; }, 5000));
+}
+
 TEST_F(GraphPanel, CallsChangeDataAtOnceButRepaintLater) {
     showGraph();
     const int before = graph->replotCount();

@@ -10,7 +10,8 @@ int WriteRequest(unsigned char orderCode);
 // Waits up to 2.0 s until at least `expected` bytes are waiting and, when exactly that many
 // came, until the line has been quiet for two character times; then reads all that are
 // waiting (at most the reply buffer) into szReadBuf. Sets tstart, tdiff and nBytesR.
-void WaitAndReadReply(int expected);
+// `meanwhile` runs once while the reply is awaited (see line::WaitAndRead).
+void WaitAndReadReply(int expected, void (*meanwhile)() = nullptr);
 
 // "TIMEOUT" in the status control and the "INFO" pop-up.
 void ReportTimeout();

@@ -49,11 +49,11 @@ int WriteRequest(unsigned char orderCode) {
     return ComWrt(com, szWriteBuf, 2 * anzpara + 4);
 }
 
-void WaitAndReadReply(int expected) {
+void WaitAndReadReply(int expected, void (*meanwhile)()) {
     tstart = Timer();
     double waited = 0.0;
     const int count = line::WaitAndRead(com, expected, tstart, szReadBuf,
-                                        static_cast<int>(sizeof szReadBuf), &waited);
+                                        static_cast<int>(sizeof szReadBuf), &waited, meanwhile);
     tdiff = waited;
     nBytesR = static_cast<u16>(count);
 }

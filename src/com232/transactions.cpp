@@ -88,9 +88,9 @@ void GetData() {
         FlushOutQ(com);
         WriteRequest(static_cast<unsigned char>(order & 0xFF));
         // The record before is drawn while this request is on the wire, not between its reply
-        // and this request.
-        DrawPanels();
-        WaitAndReadReply(2 * anzdata);
+        // and this request, and after the first look at the line, not before the sensor (or
+        // the system's serial driver) has had the processor to take the request.
+        WaitAndReadReply(2 * anzdata, [] { DrawPanels(); });
         if (nBytesR == 2 * anzdata) {
             GetRxBufData();
             CopyDatatoVars();

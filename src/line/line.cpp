@@ -11,11 +11,16 @@
 
 namespace line {
 
-int WaitAndRead(int port, int expected, double start, char *buffer, int size, double *elapsed) {
+int WaitAndRead(int port, int expected, double start, char *buffer, int size, double *elapsed,
+                void (*meanwhile)()) {
     int waiting = 0;
     double waited = 0.0;
     do {
         waiting = GetInQLen(port);
+        if (meanwhile) {
+            meanwhile(); // what arrives meanwhile is pulled by the next look or the quiet wait
+            meanwhile = nullptr;
+        }
         waited = Timer() - start;
     } while (waited <= kReplyTimeout && waiting < expected);
     if (elapsed)

@@ -22,9 +22,11 @@ constexpr double kPacingAfterRead = 0.2;
 // whole (its tail drained) so that it cannot spill into the next reply. Then reads everything
 // waiting, at most `size` bytes, into `buffer`. Returns the count read: `expected` only for a
 // reply of exactly that length; 0 on a port error. `elapsed`, when given, receives the seconds
-// the wait for the expected count took.
+// the wait for the expected count took. `meanwhile`, when given, is called once, after the
+// first look at the line: work done there overlaps the wire time, and what arrives during it
+// still counts (bytes after the reply are noise however late the program looks).
 int WaitAndRead(int port, int expected, double start, char *buffer, int size,
-                double *elapsed = nullptr);
+                double *elapsed = nullptr, void (*meanwhile)() = nullptr);
 
 // Why a parameter file was refused, for a FileToArray result ("FEWER THAN 90 VALUES" ...).
 const char *ParamFileRefusal(int result);

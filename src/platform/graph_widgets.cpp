@@ -52,13 +52,39 @@ CoalescedPlot::CoalescedPlot(QWidget *parent) : QCustomPlot(parent) {
     setAutoAddPlottableToLegend(false);
 }
 
+CoalescedPlot::~CoalescedPlot() {
+    sDue.erase(std::remove(sDue.begin(), sDue.end(), this), sDue.end());
+}
+
+// In a panel, a change a frame time after the last replot is due at once: the frame replots it
+// just before it next draws (FlushDue), together with the displays written with it. Sooner
+// changes, and a plot outside a panel, wait for the timer, so that a fast stream of calls
+// replots at most once a frame.
 void CoalescedPlot::scheduleReplot(bool cursorOnly) {
     if (cursorOnly)
         mCursorDirty = true;
     else
         mFullDirty = true;
+    const qint64 since = mSinceFlush.isValid() ? mSinceFlush.elapsed() : kFrameMs;
+    if (since >= kFrameMs && isVisible() && window()->property("tintaroPanel").isValid()) {
+        if (!mDue) {
+            mDue = true;
+            sDue.push_back(this);
+            update(); // the frame's next drawing is what replots it
+        }
+        return;
+    }
     if (!mTimer.isActive())
-        mTimer.start();
+        mTimer.start(int(std::max<qint64>(0, kFrameMs - since)));
+}
+
+void CoalescedPlot::FlushDue() {
+    std::vector<CoalescedPlot *> due;
+    due.swap(sDue);
+    for (CoalescedPlot *plot : due) {
+        plot->mDue = false;
+        plot->flush();
+    }
 }
 
 void CoalescedPlot::showEvent(QShowEvent *event) {
@@ -71,11 +97,14 @@ void CoalescedPlot::showEvent(QShowEvent *event) {
 void CoalescedPlot::flush() {
     if (!isVisible())
         return; // nothing to see; showEvent catches up
+    if (!mFullDirty && !mCursorDirty)
+        return; // drawn already, when its window was
     if (mFullDirty)
         replot(rpQueuedRefresh);
-    else if (mCursorDirty)
+    else
         repaintCursor(); // only the cursor moved: repaint the strips it left and entered
     mFullDirty = mCursorDirty = false;
+    mSinceFlush.restart();
     ++mReplots;
 }
 

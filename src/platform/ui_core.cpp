@@ -22,6 +22,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/private/graph_widgets.h"
 #include "platform/private/internal.h"
 #include "platform/private/log.h"
 #include "platform/private/ui_private.h"
@@ -111,7 +112,7 @@ private:
 };
 
 // Watches a panel's frame before it draws: puts the values written to its number fields into
-// them, or, while ProcessSystemEventsDrawLater holds drawing back, keeps the frame's repaint
+// them and replots the plots due, or, while ProcessSystemEventsDrawLater holds drawing back, keeps the frame's repaint
 // request for later. Released, a held request is posted again, so that whatever runs the event
 // loop next draws the frame: nothing stays undrawn.
 class FrameDrawFilter : public QObject {
@@ -139,6 +140,7 @@ protected:
         }
         if (Panel *p = FindPanel(handle_))
             ApplyPendingNumbers(*p);
+        CoalescedPlot::FlushDue();
         return false;
     }
 

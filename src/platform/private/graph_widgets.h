@@ -4,6 +4,7 @@
 // The graph widgets behind graph.h: an X/Y graph with one cursor and a multi-trace strip chart.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
 #include <QVector>
@@ -21,8 +22,12 @@ class CoalescedPlot : public QCustomPlot {
     Q_OBJECT
 public:
     explicit CoalescedPlot(QWidget *parent);
+    ~CoalescedPlot() override;
     // Number of replots actually performed (for checks that calls do not repaint each time).
     int replotCount() const { return mReplots; }
+    // Replots the plots whose change is due on the screen; a panel's frame calls this just
+    // before it draws, so that a plot shows the same record as the displays beside it.
+    static void FlushDue();
 
 protected:
     // Asks for a full replot (data, plots or axes changed) or only the cursor's repaint.
@@ -37,9 +42,12 @@ private:
     void flush();
 
     QTimer mTimer;
+    QElapsedTimer mSinceFlush;
     bool mFullDirty = false;
     bool mCursorDirty = false;
+    bool mDue = false; // waits in sDue for the next drawing of its window
     int mReplots = 0;
+    static inline std::vector<CoalescedPlot *> sDue;
 };
 
 // X/Y graph: lines and ellipse outlines in plot coordinates, and cursor 1 as a crosshair that
