@@ -123,8 +123,8 @@ public:
     // Opens the port as the window program does (19200 8N1, no flow control). kOk or kNoPort.
     int open() {
         const std::string device = port_.path.empty() ? ComPortDevice(port_.number) : port_.path;
-        const int result = OpenComConfig(port_.number, port_.path.c_str(), 19200, 0, 8, 1, 1024,
-                                         1024);
+        const int result = OpenComConfig(port_.number, port_.path.c_str(), line::kBaudRate, 0, 8,
+                                         1, 1024, 1024);
         if (result < 0) {
             if (port_.path.empty())
                 std::fprintf(stderr, "tintaro-cli: %s (%s): %s\n", port_.name().c_str(),

@@ -66,7 +66,7 @@ void ReportTimeout() {
 void InitRS232(int port) {
     poll = 0;
     NotePortOpening(port);
-    ret = static_cast<i16>(OpenComConfig(port, "", 19200, 0, 8, 1, 1024, 1024));
+    ret = static_cast<i16>(OpenComConfig(port, "", line::kBaudRate, 0, 8, 1, 1024, 1024));
     if (ret < 0) {
         std::strncpy(szStatus, ComErrorText(ret), sizeof szStatus - 1);
         szStatus[sizeof szStatus - 1] = '\0';

@@ -11,6 +11,7 @@
 
 namespace line {
 
+constexpr long kBaudRate = 19200;     // the sensor's line: 8 data bits, no parity, 1 stop bit
 constexpr double kReplyTimeout = 2.0; // seconds the sensor has to answer
 constexpr double kPacingAfterRamWrite = 0.2;
 constexpr double kPacingAfterEepromWrite = 0.3;

@@ -344,7 +344,11 @@ QRegion TintaroGraph::cursorRegion(const QPoint &pixel) const {
 // The crosshair is painted over the plot rather than drawn into it, so that moving it
 // repaints two thin strips instead of the whole graph: the live point moves every record.
 void TintaroGraph::repaintCursor() {
-    update(cursorRegion(mPaintedCursor) + cursorRegion(cursorPixel()));
+    // A live point that stays on its pixel (the noise of a still colour) changes nothing on
+    // the screen.
+    const QPoint at = cursorPixel();
+    if (at != mPaintedCursor)
+        update(cursorRegion(mPaintedCursor) + cursorRegion(at));
 }
 
 void TintaroGraph::paintEvent(QPaintEvent *event) {
