@@ -112,9 +112,9 @@ private:
 };
 
 // Watches a panel's frame before it draws: puts the values written to its number fields into
-// them and replots the plots due, or, while ProcessSystemEventsDrawLater holds drawing back, keeps the frame's repaint
-// request for later. Released, a held request is posted again, so that whatever runs the event
-// loop next draws the frame: nothing stays undrawn.
+// them and replots the plots that are due. While ProcessSystemEventsDrawLater holds drawing
+// back, it keeps the frame's repaint request instead; released, the request is posted again,
+// so that whatever runs the event loop next draws the frame: nothing stays undrawn.
 class FrameDrawFilter : public QObject {
 public:
     FrameDrawFilter(QWidget *frame, int handle) : QObject(frame), handle_(handle) {}
