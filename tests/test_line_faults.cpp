@@ -16,6 +16,7 @@
 #include <deque>
 #include <memory>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -143,6 +144,8 @@ public:
     }
     double nextByteIn() override {
         ++looks;
+        if (!tells)
+            return available() > 0 ? 0.0 : kUnknown;
         if (pending_.empty())
             return kNever;
         return std::max(
@@ -155,6 +158,7 @@ public:
 
     long looks = 0;
     long waits = 0;
+    bool tells = true; // false: like a real line, it cannot say when its next byte comes
 
 private:
     static Clock::duration Seconds(double s) {
@@ -365,6 +369,48 @@ TEST(ReplyWait, GetInQLenSleepsUntilTheNextByteIsDue) {
         ++failed;
     }
     EXPECT_LE(failed, 40);
+}
+
+TEST(ReplyWait, AReplyAtTheLinesPaceCostsAFewWakeUpsAndAFasterOneNoDelay) {
+    TimedDevice device;
+    device.tells = false;
+    AttachComDevice(kInProcessPort, &device);
+    ASSERT_EQ(OpenLine(kInProcessPort), 0);
+    const double byteTime = 10.0 / 19200.0;
+    const std::string reply(96, 'r');
+    // Sends the reply as `send` says and waits for it with `look`; returns how often the layer
+    // waited on the device.
+    const auto wakeUps = [&](const std::function<void()> &send, int (*look)(int, int)) {
+        FlushInQ(kInProcessPort);
+        send();
+        device.waits = 0;
+        const Clock::time_point begin = Clock::now();
+        int n = 0;
+        while ((n = look(kInProcessPort, 96)) < 96 && SecondsSince(begin) < 1.0) {
+        }
+        EXPECT_EQ(n, 96);
+        return device.waits;
+    };
+    const auto atLinePace = [&] { device.send(reply, 0.0, byteTime); };
+
+    const long perByte = wakeUps(atLinePace, [](int port, int) { return GetInQLen(port); });
+    const long paced = wakeUps(atLinePace, WaitInQLen);
+    EXPECT_LE(paced * 2, perByte) << "WaitInQLen woke " << paced << " times, GetInQLen "
+                                  << perByte;
+
+    // Bursts a fraction of a millisecond apart: a device faster than its line is not held to
+    // the line's pace.
+    const Clock::time_point begin = Clock::now();
+    wakeUps(
+        [&] {
+            device.send(reply.substr(0, 40), 0.0);
+            device.send(reply.substr(40), 0.0003);
+        },
+        WaitInQLen);
+    EXPECT_LT(SecondsSince(begin), 20 * byteTime);
+
+    CloseCom(kInProcessPort);
+    AttachComDevice(kInProcessPort, nullptr);
 }
 
 TEST(ReplyWait, OnAPtyTheWaitSleepsAndTheTimeOutHolds) {

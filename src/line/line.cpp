@@ -16,7 +16,7 @@ int WaitAndRead(int port, int expected, double start, char *buffer, int size, do
     int waiting = 0;
     double waited = 0.0;
     do {
-        waiting = GetInQLen(port);
+        waiting = WaitInQLen(port, expected);
         if (meanwhile) {
             meanwhile(); // what arrives meanwhile is pulled by the next look or the quiet wait
             meanwhile = nullptr;

@@ -173,6 +173,17 @@ double QuietGap(const Port &p) {
     return std::max(gap, kQuietGapFloor);
 }
 
+// Whether what arrived since the queue was last empty came at the line's pace: two pulls or
+// more, the later bytes at least half a character time apart on average (a device faster
+// than its line delivers in bursts microseconds apart; a late wake-up halves one interval).
+bool LinePaced(const Port &p) {
+    const std::size_t later = p.arrived - std::min(p.arrived, p.firstBurst);
+    if (later == 0)
+        return false;
+    const double mean = Seconds(p.lastArrival - p.firstArrival) / double(later);
+    return mean >= 0.5 * p.charSeconds;
+}
+
 // Natural order: "ttyS2" before "ttyS10".
 bool NaturalLess(const QString &a, const QString &b) {
     int i = 0, j = 0;
@@ -392,6 +403,18 @@ int GetInQLen(int port) {
     if (!there && p->queue.empty())
         return Logged(COM_IO_ERROR, "GetInQLen(%d)", port); // the device is away
     return int(p->queue.size());
+}
+
+int WaitInQLen(int port, int count) {
+    if (Port *p = OpenPort(port)) {
+        const std::size_t have = p->queue.size();
+        // Bytes pulled since the last look say nothing about the pace yet: GetInQLen returns them.
+        if (have == p->lastReported && have + 1 < std::size_t(std::max(count, 0)) &&
+            LinePaced(*p) && p->device->nextByteIn() < 0)
+            Sleep(std::min(double(std::size_t(count) - 1 - have) * p->charSeconds,
+                           kLineWaitSeconds));
+    }
+    return GetInQLen(port);
 }
 
 int WaitComQuiet(int port, int limit) {

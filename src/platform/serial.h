@@ -65,6 +65,13 @@ int ComWrt(int port, const char *buffer, int count);
 // those 15 ms. Returns the count (at most the input queue size), or COM_IO_ERROR when the
 // device is away and nothing is waiting. Waits too when it fails, for the same reason.
 int GetInQLen(int port);
+// GetInQLen for a caller that awaits `count` bytes. Once a reply comes at the line's pace (from
+// a device that cannot tell when its next byte is due, two bytes or more about a character
+// time apart), the bytes still missing cannot come sooner than the line carries them: it
+// sleeps until all but the last can be there (at most 15 ms) before it looks, so that a reply
+// of n bytes costs a few wake-ups instead of n. The last byte is waited for as GetInQLen does,
+// so that the quiet gap after it starts when it came. Returns as GetInQLen does.
+int WaitInQLen(int port, int count);
 // Waits until no byte has arrived for two character times of the line (start, data, parity and
 // stop bits at the port's baud rate; at 19200 8N1 about 1.04 ms) and returns the bytes waiting,
 // so that a caller that has the length it expects learns whether more follows. A device that
