@@ -4,7 +4,10 @@
 // Graph widgets and graph operations: cursor, plots, axes, strip chart, traces, repaints.
 #include <QCoreApplication>
 #include <QFile>
+#include <QImage>
 #include <QMouseEvent>
+#include <QPixmap>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -437,6 +440,32 @@ TEST_F(GraphPanel, ACursorMoveAFrameAfterTheLastIsDrawnWithThePanel) {
     DrawPanels();
     EXPECT_EQ(graph->replotCount(), before + 1);
     EXPECT_TRUE(QTest::qWaitFor([&] { return graph->replotCount() == before + 2; }, 5000));
+}
+
+// The moving cursor repaints only the strips it left and entered; what the screen then shows is
+// what a full repaint draws: no trace of an old crosshair, no strip left blank.
+TEST_F(GraphPanel, StripsRepaintedAfterCursorMovesMatchAFullRepaint) {
+    showGraph();
+    QWidget *frame = graph->window();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
+    const double xs[] = {0, 4000}, ys[] = {4000, 0};
+    PlotXY(panel, kGraph, xs, ys, 2, VAL_DOUBLE, VAL_DOUBLE, 5, 12, 0, 1, 0);
+    QTest::qWait(50);
+    for (int i = 0; i < 12; ++i) {
+        QTest::qWait(20); // a frame time: each move is drawn on its own
+        ASSERT_EQ(SetGraphCursor(panel, kGraph, 1, 400 + 250 * i, 3000 - 180 * i), 0);
+        DrawPanels();
+    }
+    const QPoint at = graph->mapTo(frame, QPoint(0, 0));
+    const QImage shown = frame->screen()
+                             ->grabWindow(frame->winId(), at.x(), at.y(), graph->width(),
+                                          graph->height())
+                             .toImage()
+                             .convertToFormat(QImage::Format_RGB32);
+    const QImage full = graph->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_FALSE(shown.isNull());
+    ASSERT_EQ(shown.size(), full.size());
+    EXPECT_TRUE(shown == full) << "the screen differs from a full repaint of the graph";
 }
 
 TEST_F(GraphPanel, CallsChangeDataAtOnceButRepaintLater) {

@@ -70,7 +70,10 @@ void CoalescedPlot::scheduleReplot(bool cursorOnly) {
         if (!mDue) {
             mDue = true;
             sDue.push_back(this);
-            update(); // the frame's next drawing is what replots it
+            // The frame's next drawing replots it; ask for one without marking the whole plot
+            // for repainting (a moved cursor repaints two thin strips).
+            QCoreApplication::postEvent(window(), new QEvent(QEvent::UpdateRequest),
+                                        Qt::LowEventPriority);
         }
         return;
     }
@@ -92,6 +95,23 @@ void CoalescedPlot::showEvent(QShowEvent *event) {
     // Changes made while hidden were kept back; draw them now.
     if (mFullDirty || mCursorDirty)
         mTimer.start();
+}
+
+// What QCustomPlot draws, but one dirty rectangle at a time: under a clip of several small
+// rectangles (the strips a moved cursor left and entered) the raster engine works through the
+// whole plot image, on a pool of threads; under one rectangle it touches only that rectangle.
+void CoalescedPlot::paintEvent(QPaintEvent *event) {
+    QCPPainter painter(this);
+    if (!painter.isActive())
+        return;
+    for (const QRect &r : event->region()) {
+        painter.setClipRect(r);
+        if (mBackgroundBrush.style() != Qt::NoBrush)
+            painter.fillRect(mViewport.intersected(r), mBackgroundBrush);
+        drawBackground(&painter);
+        for (const QSharedPointer<QCPAbstractPaintBuffer> &buffer : mPaintBuffers)
+            buffer->draw(&painter);
+    }
 }
 
 void CoalescedPlot::flush() {

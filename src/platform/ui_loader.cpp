@@ -134,6 +134,13 @@ bool Fail(const QString &file, const QString &what) {
     return false;
 }
 
+// Digits need no text shaping, and a live display lays out its text for every record.
+void NumbersOnly(QWidget *w) {
+    QFont f = w->font();
+    f.setStyleStrategy(QFont::StyleStrategy(f.styleStrategy() | QFont::PreferNoShaping));
+    w->setFont(f);
+}
+
 // Prepares one addressed control; false (with a message) when the resource is inconsistent.
 bool PrepareControl(const QString &file, QWidget *w, Control *c) {
     const int id = c->id;
@@ -170,12 +177,12 @@ bool PrepareControl(const QString &file, QWidget *w, Control *c) {
         auto *spin = static_cast<QSpinBox *>(w);
         if (c->type == DataType::U16)
             spin->setRange(qBound(0, spin->minimum(), 65535), qBound(0, spin->maximum(), 65535));
-        // Digits need no text shaping, and a live display lays out its text for every record.
-        QFont f = spin->font();
-        f.setStyleStrategy(QFont::StyleStrategy(f.styleStrategy() | QFont::PreferNoShaping));
-        spin->setFont(f);
+        NumbersOnly(spin);
         break;
     }
+    case Kind::ColorBar:
+        NumbersOnly(w); // the bar's value under it
+        break;
     case Kind::Ring: {
         auto *combo = static_cast<QComboBox *>(w);
         const QString list = w->property("ringValues").toString();

@@ -37,6 +37,7 @@ protected:
     // Brings the drawn objects up to date with the stored state just before a replot.
     virtual void prepareReplot() {}
     void showEvent(QShowEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     void flush();
