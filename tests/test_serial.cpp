@@ -179,6 +179,7 @@ TEST(SerialLayer, EveryNegativeResultIsLoggedWithTheCallAndItsArguments) {
     ComWrt(9, buf, 4);
     ComRd(9, buf, 8);
     GetInQLen(9);
+    WaitInQLen(9, 14);
     WaitComQuiet(9, 14);
     SetCTSMode(9, 1);
     CloseCom(17);
@@ -194,7 +195,8 @@ TEST(SerialLayer, EveryNegativeResultIsLoggedWithTheCallAndItsArguments) {
 
     EXPECT_EQ(g_logged, (QStringList{"OpenComConfig(0, \"\", 19200, 0, 8, 1, 1024, 1024) -> -2",
                                      "ComWrt(9, 4) -> -3", "ComRd(9, 8) -> -3",
-                                     "GetInQLen(9) -> -3", "WaitComQuiet(9, 14) -> -3",
+                                     "GetInQLen(9) -> -3", "WaitInQLen(9, 14) -> -3",
+                                     "WaitComQuiet(9, 14) -> -3",
                                      "SetCTSMode(9, 1) -> -3", "CloseCom(17) -> -2"}))
         << g_logged.join('\n').toStdString();
 }

@@ -383,38 +383,50 @@ int ComWrt(int port, const char *buffer, int count) {
     return int(written);
 }
 
+namespace {
+
+// GetInQLen's look at the line, for a port that is open: the bytes waiting, or COM_IO_ERROR
+// (for the caller to log) when the device is away and nothing is waiting.
+int LookAtLine(Port &p) {
+    ComDevice &device = *p.device;
+    bool there = device.present();
+    if (there) {
+        // The wait returns at once when the device holds bytes not pulled yet.
+        if (p.queue.size() != p.lastReported || device.waitForByte(kLineWaitSeconds))
+            Pull(p);
+        there = device.present();
+    } else {
+        Sleep(kLineWaitSeconds);
+    }
+    p.lastReported = p.queue.size();
+    return !there && p.queue.empty() ? COM_IO_ERROR : int(p.queue.size());
+}
+
+} // namespace
+
 int GetInQLen(int port) {
     Port *p = OpenPort(port);
     if (!p) {
         Sleep(kLineWaitSeconds); // keeps a caller's reply wait from spinning
         return Logged(NotOpen(port), "GetInQLen(%d)", port);
     }
-    ComDevice &device = *p->device;
-    bool there = device.present();
-    if (there) {
-        // The wait returns at once when the device holds bytes not pulled yet.
-        if (p->queue.size() != p->lastReported || device.waitForByte(kLineWaitSeconds))
-            Pull(*p);
-        there = device.present();
-    } else {
-        Sleep(kLineWaitSeconds);
-    }
-    p->lastReported = p->queue.size();
-    if (!there && p->queue.empty())
-        return Logged(COM_IO_ERROR, "GetInQLen(%d)", port); // the device is away
-    return int(p->queue.size());
+    const int n = LookAtLine(*p);
+    return n < 0 ? Logged(n, "GetInQLen(%d)", port) : n;
 }
 
 int WaitInQLen(int port, int count) {
-    if (Port *p = OpenPort(port)) {
-        const std::size_t have = p->queue.size();
-        // Bytes pulled since the last look say nothing about the pace yet: GetInQLen returns them.
-        if (have == p->lastReported && have + 1 < std::size_t(std::max(count, 0)) &&
-            LinePaced(*p) && p->device->nextByteIn() < 0)
-            Sleep(std::min(double(std::size_t(count) - 1 - have) * p->charSeconds,
-                           kLineWaitSeconds));
+    Port *p = OpenPort(port);
+    if (!p) {
+        Sleep(kLineWaitSeconds);
+        return Logged(NotOpen(port), "WaitInQLen(%d, %d)", port, count);
     }
-    return GetInQLen(port);
+    const std::size_t have = p->queue.size();
+    // Bytes pulled since the last look say nothing about the pace yet: the look returns them.
+    if (have == p->lastReported && have + 1 < std::size_t(std::max(count, 0)) && LinePaced(*p) &&
+        p->device->nextByteIn() < 0)
+        Sleep(std::min(double(std::size_t(count) - 1 - have) * p->charSeconds, kLineWaitSeconds));
+    const int n = LookAtLine(*p);
+    return n < 0 ? Logged(n, "WaitInQLen(%d, %d)", port, count) : n;
 }
 
 int WaitComQuiet(int port, int limit) {
