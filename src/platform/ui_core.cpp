@@ -154,19 +154,20 @@ private:
 // first.
 class NumberPaintFilter : public QObject {
 public:
-    explicit NumberPaintFilter(QWidget *field) : QObject(field) {}
+    NumberPaintFilter(QWidget *field, int panel, int id)
+        : QObject(field), panel_(panel), id_(id) {}
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *e) override {
-        if (e->type() == QEvent::Paint) {
-            auto *w = static_cast<QWidget *>(watched);
-            int error = 0;
-            if (Control *c = FindControl(w->property("tintaroPanel").toInt(),
-                                         w->property("ctrlId").toInt(), &error))
+    bool eventFilter(QObject *, QEvent *e) override {
+        int error = 0;
+        if (e->type() == QEvent::Paint)
+            if (Control *c = FindControl(panel_, id_, &error))
                 ApplyPendingNumber(*c);
-        }
         return false;
     }
+
+private:
+    int panel_, id_; // the field's own: a live display is painted every record
 };
 
 // The close box raises EVENT_CLOSE; the window stays until the program discards it.
@@ -309,7 +310,7 @@ Control &AddControl(Panel &panel, QWidget *w, int id, Kind kind, DataType type,
         auto *spin = static_cast<QSpinBox *>(w);
         spin->setKeyboardTracking(false);
         if (spin->isReadOnly())
-            spin->installEventFilter(new NumberPaintFilter(spin));
+            spin->installEventFilter(new NumberPaintFilter(spin, panel.handle, id));
         QObject::connect(spin, &QSpinBox::valueChanged, w, commit);
         break;
     }
