@@ -20,6 +20,7 @@
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include <QAbstractEventDispatcher>
 #include <QEventLoop>
@@ -488,6 +489,90 @@ TEST(Replug, SimulatorRestartedOnTheSameLinkIsTakenUpWithoutOpeningAgain) {
     unsetenv("TINTARO_COM12");
     if (holder >= 0)
         ::close(holder);
+}
+
+// A pty of the test's own: it holds the master side, the layer opens the other.
+struct Pty {
+    Pty() {
+        master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0)
+            name = ptsname(master);
+    }
+    ~Pty() {
+        if (master >= 0)
+            ::close(master);
+    }
+    Pty(const Pty &) = delete;
+    Pty &operator=(const Pty &) = delete;
+    // What the layer wrote, up to `want` bytes, waiting at most `ms` for them.
+    std::string heard(std::size_t want, int ms) {
+        std::string got;
+        const Clock::time_point end = Clock::now() + std::chrono::milliseconds(ms);
+        while (got.size() < want && Clock::now() < end) {
+            pollfd p{master, POLLIN, 0};
+            ::poll(&p, 1, 10);
+            char buf[256];
+            const ssize_t n = ::read(master, buf, sizeof buf);
+            if (n > 0)
+                got.append(buf, std::size_t(n));
+        }
+        return got;
+    }
+
+    int master = -1;
+    std::string name;
+};
+
+TEST(Replug, APtyThatIsGoneIsNotTakenUpWhenAnotherGetsItsNumber) {
+    // A simulator that dies leaves its link naming its pty; the system gives that number to the
+    // next pty anyone opens (another simulator, a terminal). The layer must not write requests
+    // into it, nor lock it against its owner.
+    QTemporaryDir dir;
+    const std::string link = dir.path().toStdString() + "/sensor";
+    const std::string request = Request(7);
+    const int size = int(request.size());
+    for (const bool throughLink : {true, false}) {
+        SCOPED_TRACE(throughLink ? "opened through a link" : "opened by its name");
+        auto first = std::make_unique<Pty>();
+        ASSERT_FALSE(first->name.empty());
+        const std::string gone = first->name;
+        ::unlink(link.c_str());
+        ASSERT_EQ(::symlink(gone.c_str(), link.c_str()), 0);
+        ASSERT_EQ(OpenLine(kPtyPort, (throughLink ? link : gone).c_str()), 0);
+        ASSERT_EQ(ComWrt(kPtyPort, request.data(), size), size);
+        EXPECT_EQ(first->heard(request.size(), 1000), request);
+
+        first.reset();
+        EXPECT_EQ(GetInQLen(kPtyPort), COM_IO_ERROR);
+
+        // The system gives the lowest free number, so the ones below are held until it comes.
+        std::vector<std::unique_ptr<Pty>> below;
+        std::unique_ptr<Pty> second;
+        for (int i = 0; i < 100 && !second; ++i) {
+            auto pty = std::make_unique<Pty>();
+            ASSERT_FALSE(pty->name.empty());
+            if (pty->name == gone)
+                second = std::move(pty);
+            else
+                below.push_back(std::move(pty)), QThread::msleep(10);
+        }
+        if (!second) {
+            CloseCom(kPtyPort);
+            GTEST_SKIP() << "another process took " << gone;
+        }
+        EXPECT_EQ(ComWrt(kPtyPort, request.data(), size), COM_IO_ERROR);
+        EXPECT_EQ(GetInQLen(kPtyPort), COM_IO_ERROR);
+        EXPECT_EQ(second->heard(1, 200), "") << "a request went into another pty";
+
+        if (throughLink) {
+            // A link made anew names a pty served again: a restarted simulator's.
+            ::unlink(link.c_str());
+            ASSERT_EQ(::symlink(gone.c_str(), link.c_str()), 0);
+            EXPECT_EQ(ComWrt(kPtyPort, request.data(), size), size);
+            EXPECT_EQ(second->heard(request.size(), 1000), request);
+        }
+        EXPECT_EQ(CloseCom(kPtyPort), 0);
+    }
 }
 
 TEST(Replug, DeviceThatHangsUpWhileAnEventLoopRunsLeavesTheLoopIdle) {

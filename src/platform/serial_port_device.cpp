@@ -22,6 +22,7 @@
 #ifdef Q_OS_UNIX
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 #endif
@@ -82,6 +83,22 @@ bool HungUp(QSerialPort &port, int fd) {
 #endif
 }
 
+// Who a link is: its inode and when it was last changed. A link made anew (a restarted
+// simulator's) differs from the one left dangling by a device that went away, even where it names
+// the same target. Empty when the path is no link.
+std::string LinkStamp(const std::string &path) {
+#ifdef Q_OS_UNIX
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+        return {};
+    return std::to_string(st.st_dev) + ':' + std::to_string(st.st_ino) + ':' +
+           std::to_string(st.st_ctim.tv_sec) + '.' + std::to_string(st.st_ctim.tv_nsec);
+#else
+    (void)path;
+    return {};
+#endif
+}
+
 } // namespace
 
 bool ValidLineSettings(const LineSettings &s) {
@@ -108,6 +125,8 @@ int SerialPortDevice::open() {
     // what settings_ keeps: after a restart it may name another device.
     if (info.isSymLink())
         path = info.canonicalFilePath();
+    const bool pty = path.startsWith(QLatin1String("/dev/pts/"));
+    const std::string linkStamp = LinkStamp(settings_.path);
 #endif
     static const QSerialPort::Parity parities[] = {QSerialPort::NoParity, QSerialPort::OddParity,
                                                    QSerialPort::EvenParity, QSerialPort::MarkParity,
@@ -137,6 +156,10 @@ int SerialPortDevice::open() {
     prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
 #endif
     fd_ = static_cast<int>(port->handle());
+#ifndef Q_OS_WIN
+    pty_ = pty;
+    linkStamp_ = linkStamp;
+#endif
     // While an event loop runs, QSerialPort watches the descriptor itself; a device that hangs
     // up then makes it fail to read over and over, a core busy until the next layer call. Close
     // the port from the event loop instead: within the port's own signal would pull it away
@@ -160,8 +183,15 @@ void SerialPortDevice::lose() {
     fd_ = -1;
 }
 
+bool SerialPortDevice::mayBeBack() const {
+    if (!pty_)
+        return true; // an adapter plugged in again keeps its name
+    // A pty named directly never comes back; through a link, only when the link was made anew.
+    return !linkStamp_.empty() && LinkStamp(settings_.path) != linkStamp_;
+}
+
 bool SerialPortDevice::present() {
-    return port_ || open() == 0;
+    return port_ || (mayBeBack() && open() == 0);
 }
 
 #ifdef Q_OS_UNIX

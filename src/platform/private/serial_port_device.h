@@ -33,7 +33,9 @@ bool ValidLineSettings(const LineSettings &s);
 // error. While an event loop runs (a modal pop-up), QSerialPort reads into its own buffer, bounded
 // to the input queue size; read() takes those bytes first. When the device goes away the port
 // is closed, so that waits sleep instead of returning at once, and present() reopens it once the
-// device path is back.
+// device path is back. A pty never comes back: once its other side has closed it is gone, and a
+// later pty of the same number belongs to someone else. A pty is therefore taken up again only
+// through a link that was made anew since it was opened (a restarted simulator's).
 class SerialPortDevice final : public ComDevice {
 public:
     explicit SerialPortDevice(LineSettings settings);
@@ -59,9 +61,14 @@ private:
     // The device went away: close, keep the settings.
     void lose();
 
+    // Whether the device that went away may be the one the path names now.
+    bool mayBeBack() const;
+
     LineSettings settings_;
     std::unique_ptr<QSerialPort> port_; // null while the device is away
     int fd_ = -1;
+    bool pty_ = false;      // the device last opened is a pty
+    std::string linkStamp_; // the link it was opened through (inode, change time); empty if none
 };
 
 } // namespace platform
