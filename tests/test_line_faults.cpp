@@ -603,12 +603,10 @@ TEST(Replug, DeviceThatHangsUpWhileAnEventLoopRunsLeavesTheLoopIdle) {
 // ---- a device that floods the line -----------------------------------------------------------
 
 TEST(LineFlood, PtyFloodWhileAnEventLoopRunsKeepsMemoryFlatAndTheNextWaitBounded) {
-    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(grantpt(master), 0);
-    ASSERT_EQ(unlockpt(master), 0);
-    const std::string device = ptsname(master);
-    ASSERT_EQ(OpenLine(kFloodPort, device.c_str(), 1024), 0);
+    Pty pty;
+    ASSERT_FALSE(pty.name.empty());
+    const int master = pty.master;
+    ASSERT_EQ(OpenLine(kFloodPort, pty.name.c_str(), 1024), 0);
 
     // A USB device that ignores the baud rate and sends without pause.
     std::atomic<bool> stop{false};
@@ -656,5 +654,4 @@ TEST(LineFlood, PtyFloodWhileAnEventLoopRunsKeepsMemoryFlatAndTheNextWaitBounded
     stop = true;
     flood.join();
     CloseCom(kFloodPort);
-    ::close(master);
 }
