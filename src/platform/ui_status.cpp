@@ -17,7 +17,7 @@ namespace {
 // A status field: one line, elided when narrow, the whole text as a tooltip.
 class StatusField : public QLabel {
 public:
-    explicit StatusField(QWidget *parent) : QLabel(parent) {
+    StatusField(QWidget *parent, Qt::TextElideMode elide) : QLabel(parent), elide_(elide) {
         setFrameStyle(QFrame::Panel | QFrame::Sunken);
         setMargin(1);
         setIndent(4);
@@ -48,7 +48,7 @@ protected:
         QPainter painter(this);
         const QRect r = contentsRect().adjusted(indent(), 0, -indent(), 0);
         painter.drawText(r, Qt::AlignLeft | Qt::AlignVCenter,
-                         fontMetrics().elidedText(full_, Qt::ElideRight, r.width()));
+                         fontMetrics().elidedText(full_, elide_, r.width()));
     }
     QSize sizeHint() const override {
         const int frame = 2 * (frameWidth() + margin() + indent());
@@ -59,12 +59,17 @@ protected:
 
 private:
     QString full_;
+    Qt::TextElideMode elide_;
     bool alert_ = false;
 };
 
 // The port and the link give way first (their whole text is in the tooltip); polling, the
 // last transfer and the comparison with the sensor keep their width while there is room.
 constexpr int kStretch[kStatusFields] = {1, 2, 0, 0, 0, 0};
+// The port's device path loses its middle, so that the device's own name stays in sight.
+constexpr Qt::TextElideMode kElide[kStatusFields] = {Qt::ElideMiddle, Qt::ElideRight,
+                                                     Qt::ElideRight,  Qt::ElideRight,
+                                                     Qt::ElideRight,  Qt::ElideRight};
 
 StatusField *Field(int panel, int field, int *error) {
     Panel *p = FindPanel(panel);
@@ -81,7 +86,7 @@ StatusField *Field(int panel, int field, int *error) {
     if (fields.size() < kStatusFields) {
         bar->setSizeGripEnabled(false);
         for (int i = int(fields.size()); i < kStatusFields; ++i) {
-            auto *f = new StatusField(bar);
+            auto *f = new StatusField(bar, kElide[i]);
             f->setObjectName(QStringLiteral("statusField%1").arg(i));
             f->setSizePolicy(kStretch[i] ? QSizePolicy::Ignored : QSizePolicy::Preferred,
                              QSizePolicy::Preferred);
