@@ -85,9 +85,10 @@ bool HungUp(QSerialPort &port, int fd) {
 
 // Who a link is: its inode and when it was last changed. A link made anew (a restarted
 // simulator's) differs from the one left dangling by a device that went away, even where it names
-// the same target. Empty when the path is no link.
+// the same target. Empty when the path is no link, and outside Linux (where a pty that went away
+// is then not taken up again at all).
 std::string LinkStamp(const std::string &path) {
-#ifdef Q_OS_UNIX
+#ifdef Q_OS_LINUX
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
         return {};
