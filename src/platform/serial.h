@@ -31,7 +31,8 @@ constexpr int kMaxComPort = 16;
 // device is away the calls below fail as stated, and the first call after it is back (same
 // device path, a link is followed anew) reopens it with the settings it was opened with and
 // the latest time-out and CTS mode. Bytes that were waiting are kept; what the line carried
-// meanwhile is lost.
+// meanwhile is lost. A pseudo-terminal is back only through a link made anew since it was
+// opened: a later pty of the same number belongs to someone else.
 
 // Opens and configures a port. `deviceName` empty means the device the number maps to, or the
 // device attached to the number (AttachComDevice). parity: 0 none, 1 odd, 2 even, 3 mark,
