@@ -1,0 +1,124 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Tintaro developers
+//
+// identify, read, write and diff: the sensor's identification and its parameter block.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "cli/common.h"
+#include "line/line.h"
+#include "platform/files.h"
+#include "platform/ui.h"
+
+namespace cli {
+
+int Identify(Link &link, const Args &args) {
+    if (!args.empty())
+        return UsageError("identify takes no arguments");
+    if (const int r = link.open(); r != kOk)
+        return r;
+    const Block none{};
+    if (const int r = link.transact(protocol::kIdentify, none, protocol::kIdentReplyBytes);
+        r != kOk)
+        return r;
+    char ident[protocol::kIdentReplyBytes / 2 + 1];
+    protocol::DecodeIdent(link.reply(), ident);
+    std::printf("%s\n", ident);
+    return kOk;
+}
+
+int Read(Link &link, const Args &args) {
+    bool eeprom = false;
+    bool haveMemory = false;
+    std::string output;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "-o" || args[i] == "--output") {
+            if (i + 1 >= args.size())
+                return UsageError("read: -o needs a file name");
+            output = args[++i];
+        } else if (!haveMemory && ParseMemory(args[i], &eeprom)) {
+            haveMemory = true;
+        } else {
+            return UsageError("read: unexpected argument", args[i].c_str());
+        }
+    }
+    if (!haveMemory)
+        return UsageError("read: name the memory: ram or eeprom");
+    if (const int r = link.open(); r != kOk)
+        return r;
+    Block block{};
+    if (const int r = ReadBlock(link, eeprom, &block); r != kOk)
+        return r;
+    if (!output.empty()) {
+        const int result = ArrayToFile(output.c_str(), block.data(), VAL_UNSIGNED_SHORT_INTEGER,
+                                       protocol::kParaWords, 1, 0, 0, 0, 5, 1, 0);
+        if (result < 0) {
+            std::fprintf(stderr, "tintaro-cli: %s: not written: %s\n", output.c_str(),
+                         result == FILE_NOT_REGULAR ? "not a regular file"
+                                                    : "folder or file not writable");
+            return kBadFile;
+        }
+        return kOk;
+    }
+    std::string text;
+    ArrayToText(block.data(), VAL_UNSIGNED_SHORT_INTEGER, protocol::kParaWords, 5, &text);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    if (std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "tintaro-cli: standard output: %s\n", std::strerror(errno));
+        return kBadFile;
+    }
+    return kOk;
+}
+
+int Write(Link &link, const Args &args) {
+    bool eeprom = false;
+    if (args.size() != 2 || !ParseMemory(args[0], &eeprom))
+        return UsageError("write: expected ram|eeprom FILE");
+    Block block{};
+    // The file is checked before the port is touched: a refused file sends nothing.
+    if (const int r = LoadFile(args[1], &block); r != kOk)
+        return r;
+    if (const int r = link.open(); r != kOk)
+        return r;
+    if (const int r = link.transact(eeprom ? protocol::kWriteEeprom : protocol::kWriteRam, block,
+                                    0);
+        r != kOk)
+        return r;
+    Block back{};
+    if (const int r = ReadBlock(link, eeprom, &back); r != kOk)
+        return r;
+    if (back == block)
+        return kOk;
+    std::fprintf(stderr, "tintaro-cli: %s %s does not hold %s; differing words (file, sensor):\n",
+                 link.name().c_str(), eeprom ? "EEPROM" : "RAM", args[1].c_str());
+    PrintDifferences(block, back);
+    return kDifferent;
+}
+
+int Diff(Link &link, const Args &args) {
+    if (args.size() != 2)
+        return UsageError("diff: expected two blocks: ram, eeprom or a file");
+    Block blocks[2]{};
+    bool fromSensor[2] = {false, false};
+    bool eeprom[2] = {false, false};
+    // Files first: a refused file ends the command before the sensor is asked.
+    for (int i = 0; i < 2; ++i) {
+        fromSensor[i] = ParseMemory(args[std::size_t(i)], &eeprom[i]);
+        if (!fromSensor[i])
+            if (const int r = LoadFile(args[std::size_t(i)], &blocks[i]); r != kOk)
+                return r;
+    }
+    if (fromSensor[0] || fromSensor[1]) {
+        if (const int r = link.open(); r != kOk)
+            return r;
+        for (int i = 0; i < 2; ++i)
+            if (fromSensor[i])
+                if (const int r = ReadBlock(link, eeprom[i], &blocks[i]); r != kOk)
+                    return r;
+    }
+    return PrintDifferences(blocks[0], blocks[1]) == 0 ? kOk : kDifferent;
+}
+
+} // namespace cli
