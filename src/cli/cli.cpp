@@ -81,8 +81,7 @@ int Run(int argc, char **argv) {
             if (i + 1 >= args.size())
                 return UsageError("--port needs a port: COM1 to COM16 or a device path");
             if (!ParsePort(args[++i], &port))
-                return UsageError("not a port (COM1 to COM16 or a device path)",
-                                  args[i].c_str());
+                return UsageError("not a port (COM1 to COM16 or a device path)", args[i].c_str());
             continue;
         }
         if (a.compare(0, 7, "--port=") == 0) {

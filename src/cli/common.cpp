@@ -23,7 +23,9 @@ volatile std::sig_atomic_t gStop = 0;
 
 namespace {
 
-extern "C" void OnStopSignal(int) { gStop = 1; }
+extern "C" void OnStopSignal(int) {
+    gStop = 1;
+}
 
 const char *OpenFailure(int result) {
     switch (result) {
@@ -78,8 +80,8 @@ Link::~Link() {
 
 int Link::open() {
     const std::string device = port_.path.empty() ? ComPortDevice(port_.number) : port_.path;
-    const int result = OpenComConfig(port_.number, port_.path.c_str(), line::kBaudRate, 0, 8,
-                                     1, 1024, 1024);
+    const int result =
+        OpenComConfig(port_.number, port_.path.c_str(), line::kBaudRate, 0, 8, 1, 1024, 1024);
     if (result < 0) {
         if (port_.path.empty())
             std::fprintf(stderr, "tintaro-cli: %s (%s): %s\n", port_.name().c_str(),
@@ -123,8 +125,7 @@ int Link::transact(unsigned char order, const Block &block, int expected, double
         return kOk;
     received_ = line::WaitAndRead(port_.number, expected, start, reply_, int(sizeof reply_));
     if (protocol::EchoesRequest(reply_, std::size_t(received_), request_)) {
-        std::fprintf(stderr,
-                     "tintaro-cli: %s: the line echoes the request; no sensor answers\n",
+        std::fprintf(stderr, "tintaro-cli: %s: the line echoes the request; no sensor answers\n",
                      port_.name().c_str());
         return kNoReply;
     }
@@ -133,8 +134,7 @@ int Link::transact(unsigned char order, const Block &block, int expected, double
             std::fprintf(stderr, "tintaro-cli: %s: no reply from the sensor\n",
                          port_.name().c_str());
         else
-            std::fprintf(stderr,
-                         "tintaro-cli: %s: reply refused: %d bytes instead of %d\n",
+            std::fprintf(stderr, "tintaro-cli: %s: reply refused: %d bytes instead of %d\n",
                          port_.name().c_str(), received_, expected);
         return kNoReply;
     }

@@ -82,8 +82,8 @@ int Write(Link &link, const Args &args) {
         return r;
     if (const int r = link.open(); r != kOk)
         return r;
-    if (const int r = link.transact(eeprom ? protocol::kWriteEeprom : protocol::kWriteRam, block,
-                                    0);
+    if (const int r =
+            link.transact(eeprom ? protocol::kWriteEeprom : protocol::kWriteRam, block, 0);
         r != kOk)
         return r;
     Block back{};
