@@ -216,7 +216,8 @@ TEST_F(PtyFaultTest, RepliesSplitIntoSmallWritesAreAccepted) {
               std::vector<u16>(defaults.begin(), defaults.end()))
         << "the 180-byte block in 3-byte pieces is read whole";
 
-    later(600, [this] { CBF_ButtonStop(panel, PANEL_STOP, EVENT_COMMIT, nullptr, 0, 0); });
+    when([] { return dataR + dataG + dataB > 0; },
+         [this] { CBF_ButtonStop(panel, PANEL_STOP, EVENT_COMMIT, nullptr, 0, 0); });
     press(PANEL_GO);
     EXPECT_EQ(popups.count("INFO"), 0);
     EXPECT_NE(text(PANEL_STATUS), "TIMEOUT");

@@ -100,7 +100,8 @@ TEST_F(LinkTest, SendToRamPacesTheNextGoByTwoTenths) {
 TEST_F(LinkTest, GoPollsUntilStopAndShowsEachRecord) {
     model.holdPatch(0);
     connect();
-    later(400, [this] { CBF_ButtonStop(panel, PANEL_STOP, EVENT_COMMIT, nullptr, 0, 0); });
+    when([this] { return records() > 5; },
+         [this] { CBF_ButtonStop(panel, PANEL_STOP, EVENT_COMMIT, nullptr, 0, 0); });
     CBF_ButtonGo(panel, PANEL_GO, EVENT_COMMIT, nullptr, 0, 0);
     EXPECT_EQ(poll, 0);
     const long records = device->link().records();
@@ -145,7 +146,8 @@ TEST_F(LinkTest, FileSaveDuringPollingLeavesItRunning) {
         recordsAtSave = device->link().records();
         EXPECT_EQ(poll, 1) << "saving a file does not stop polling";
     });
-    later(600, [this] { CBF_ButtonStop(panel, PANEL_STOP, EVENT_COMMIT, nullptr, 0, 0); });
+    when([&] { return recordsAtSave >= 0 && records() > recordsAtSave + 2; },
+         [this] { CBF_ButtonStop(panel, PANEL_STOP, EVENT_COMMIT, nullptr, 0, 0); });
     CBF_ButtonGo(panel, PANEL_GO, EVENT_COMMIT, nullptr, 0, 0);
     EXPECT_GT(device->link().records(), recordsAtSave + 2);
     EXPECT_EQ(popups.count("init"), 1);
@@ -206,9 +208,15 @@ TEST_F(LinkTest, PortThatFailedToOpenReportsThenTimesOutAtOnce) {
     EXPECT_EQ(text(PANEL_STATUS), "No serial port found");
     EXPECT_EQ(popups.shown.size(), 0u) << "an opening failure has no pop-up";
 
+    // Time passes only as the program asks for it, 1 ms a look: a reply wait would take its
+    // 2 s in 2,000 looks, however fast the machine.
+    static double now;
+    SetTimerSource([] { return now += 0.001; });
     const double begin = Timer();
     CBF_ButtonSend(panel, PANEL_SEND, EVENT_COMMIT, nullptr, 0, 0);
-    EXPECT_LT(Timer() - begin, 1.5) << "a write to a closed port fails without the reply wait";
+    const double waited = Timer() - begin;
+    SetTimerSource(nullptr);
+    EXPECT_LT(waited, 1.5) << "a write to a closed port fails without the reply wait";
     EXPECT_EQ(text(PANEL_STATUS), "TIMEOUT");
     EXPECT_EQ(popups.count("INFO"), 1);
     unsetenv("TINTARO_COM9");
@@ -234,13 +242,13 @@ TEST_F(LinkTest, FunctionKeysDriveTheTransactions) {
     QApplication::setActiveWindow(window);
     const auto press = [&](Qt::Key key) {
         QTest::keyClick(window, key);
-        QTest::qWait(250); // a shortcut clicks its button a moment later
+        EXPECT_TRUE(ShortcutClicksDone());
     };
     press(Qt::Key_F10);
     press(Qt::Key_F9);
-    later(300, [&] { QTest::keyClick(window, Qt::Key_F12); });
+    // F12 comes while F11's polling runs: after its first record.
+    when([this] { return records() > 0; }, [&] { QTest::keyClick(window, Qt::Key_F12); });
     press(Qt::Key_F11);
-    QTest::qWait(400);
     EXPECT_EQ(poll, 0);
     const auto orders = ordersReceived();
     ASSERT_GE(orders.size(), 5u);

@@ -248,8 +248,8 @@ TEST(OperatorDay, TeachAdjustStoreReloadAndRecognise) {
         s += Set(600, PANEL_SELECT_EEPROM, 1);
         s += Click(700, PANEL_GET); // GET from EEPROM
         s += Step(1500, "key F11"); // GO
-        s += Step(5000, "key F12"); // STOP
-        s += Step(6000, "close");
+        s += Step(6500, "key F12"); // STOP: 5 s of polling, some 50 records at line speed
+        s += Step(7500, "close");
         const QString script = WriteFile(dir.path() + "/day2", s);
         QString errors;
         ASSERT_EQ(RunProgram(sim.link, script, dir.path(), nullptr, &errors), 0)

@@ -3,6 +3,7 @@
 //
 // Graph widgets and graph operations: cursor, plots, axes, strip chart, traces, repaints.
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QMouseEvent>
@@ -432,13 +433,18 @@ TEST_F(GraphPanel, ACursorMoveAFrameAfterTheLastIsDrawnWithThePanel) {
     EXPECT_EQ(graph->replotCount(), before);
     ProcessSystemEventsDrawLater();
     EXPECT_EQ(graph->replotCount(), before) << "replotted before the panel was drawn";
+    QElapsedTimer sinceReplot;
+    sinceReplot.start();
     DrawPanels();
     EXPECT_EQ(graph->replotCount(), before + 1);
 
-    // A move right after waits for the frame time to pass.
+    // A move right after waits for the frame time to pass. A machine that held this thread
+    // for a frame time meanwhile makes it no longer "right after": then it is drawn at once.
     ASSERT_EQ(SetGraphCursor(panel, kGraph, 1, 300, 400), 0);
     DrawPanels();
-    EXPECT_EQ(graph->replotCount(), before + 1);
+    if (sinceReplot.elapsed() < 16) {
+        EXPECT_EQ(graph->replotCount(), before + 1);
+    }
     EXPECT_TRUE(QTest::qWaitFor([&] { return graph->replotCount() == before + 2; }, 5000));
 }
 

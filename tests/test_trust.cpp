@@ -84,7 +84,7 @@ protected:
     // Presses a function key the way the operator does: on the window, shortcut and all.
     void key(Qt::Key k) {
         QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window(), k);
-        QTest::qWait(300); // a shortcut clicks its button a moment later
+        EXPECT_TRUE(ShortcutClicksDone());
     }
     QTableWidget *table() {
         return qobject_cast<QTableWidget *>(platform::FindCtrl(panel, PANEL_TABLE));
