@@ -40,7 +40,7 @@ sensorsim::ParamBlock SampleBlock() {
 TEST_F(LinkTest, StartUpIdentifiesTheSensorAndShowsItsRamBlock) {
     model.writeRam(SampleBlock());
     connect();
-    EXPECT_EQ(ordersReceived(), (std::vector<int>{7, 3}));
+    EXPECT_EQ(ordersReceived(), (std::vector<int>{7, 3, 3})) << "the block is read twice";
     EXPECT_EQ(text(PANEL_STATUS).rfind(sensorsim::kIdentText, 0), 0u)
         << "status shows the identification: " << text(PANEL_STATUS);
     EXPECT_EQ(popups.shown.size(), 0u);
@@ -57,7 +57,7 @@ TEST_F(LinkTest, FileSelectedAtLineCheckStillReadsSensorRam) {
     target = static_cast<u16>(DATFILE);
     model.writeRam(SampleBlock());
     connect();
-    EXPECT_EQ(ordersReceived(), (std::vector<int>{7, 3}));
+    EXPECT_EQ(ordersReceived(), (std::vector<int>{7, 3, 3}));
     EXPECT_EQ(popups.count("INFO"), 0);
     EXPECT_EQ(pp[14], 4242);
 }
@@ -72,8 +72,8 @@ TEST_F(LinkTest, SendToEepromThenGetBackWithPacing) {
     pp[10] = 999; // a spare word read earlier goes back unchanged
 
     CBF_ButtonSend(panel, PANEL_SEND, EVENT_COMMIT, nullptr, 0, 0);
-    EXPECT_EQ(order, 2);
-    EXPECT_DOUBLE_EQ(waitdel, 0.3);
+    EXPECT_EQ(order, 4) << "the write to EEPROM is read back from EEPROM";
+    EXPECT_DOUBLE_EQ(waitdel, 0.2) << "the read-back is a parameter read";
     EXPECT_EQ(model.eeprom()[2], 33);
     EXPECT_EQ(model.eeprom()[15 + 5 + 2], 177) << "cell (3,2) is word 2 of row 1";
     EXPECT_EQ(model.eeprom()[10], 999);
@@ -82,8 +82,10 @@ TEST_F(LinkTest, SendToEepromThenGetBackWithPacing) {
     SetCtrlVal(panel, PANEL_AVERAGE, u16{5}); // edited but not sent: GET brings 33 back
     CBF_ButtonGet(panel, PANEL_GET, EVENT_COMMIT, nullptr, 0, 0);
     EXPECT_EQ(u16Val(PANEL_AVERAGE), 33);
-    EXPECT_EQ(ordersReceived(), (std::vector<int>{7, 3, 2, 4}));
-    EXPECT_GE(timeOf(4) - timeOf(2), 0.3 - 1e-3) << "GET waits 0.3 s after an EEPROM write";
+    // SEND reads EEPROM back; GET reads it twice.
+    EXPECT_EQ(ordersReceived(), (std::vector<int>{7, 3, 3, 2, 4, 4, 4}));
+    EXPECT_GE(timeOf(4) - timeOf(2), 0.3 - 1e-3) << "the read-back waits 0.3 s after the write";
+    EXPECT_GE(timeOf(4, 1) - timeOf(4), 0.2 - 1e-3) << "GET waits 0.2 s after the read-back";
     EXPECT_EQ(popups.count("INFO"), 0);
 }
 
@@ -252,9 +254,10 @@ TEST_F(LinkTest, FunctionKeysDriveTheTransactions) {
     press(Qt::Key_F11);
     EXPECT_EQ(poll, 0);
     const auto orders = ordersReceived();
-    ASSERT_GE(orders.size(), 5u);
-    EXPECT_EQ(orders[2], 3) << "F10 reads";
-    EXPECT_EQ(orders[3], 1) << "F9 writes";
-    EXPECT_EQ(orders[4], 5) << "F11 polls";
+    ASSERT_GE(orders.size(), 8u);
+    EXPECT_EQ(orders[3], 3) << "F10 reads";
+    EXPECT_EQ(orders[5], 1) << "F9 writes";
+    EXPECT_EQ(orders[6], 3) << "and reads back";
+    EXPECT_EQ(orders[7], 5) << "F11 polls";
     EXPECT_EQ(popups.count("INFO"), 0);
 }

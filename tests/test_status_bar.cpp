@@ -89,7 +89,7 @@ TEST_F(StatusBar, IdentifiedSensorTransfersAndThePanelDiffersMarker) {
     SetCtrlVal(panel, PANEL_SELECT_EEPROM, std::int32_t{1});
     target = static_cast<u16>(EEPROM);
     send();
-    expectTransfer("EEPROM written");
+    expectTransfer("EEPROM written and verified");
     EXPECT_EQ(field(kPanel), "panel matches EEPROM");
 
     // A parameter file, by its own name.

@@ -117,7 +117,7 @@ TEST_F(TrustTest, ValuesTheRingsDoNotListComeBackExactlyFromRamEepromAndFile) {
     const ParamBlock block = OffListBlock();
     model.writeRam(block);
     connect();
-    ASSERT_EQ(ordersReceived(), (std::vector<int>{7, 3}));
+    ASSERT_EQ(ordersReceived(), (std::vector<int>{7, 3, 3}));
 
     // Each ring names the number it cannot show as one of its items, and reads it back.
     for (auto [ctrl, value] : {std::pair{PANEL_PMOD, 2}, {PANEL_EVALMODE, 6},

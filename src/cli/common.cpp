@@ -109,6 +109,7 @@ int Link::transact(unsigned char order, const Block &block, int expected, double
         *sentAt = start;
     const int written = ComWrt(port_.number, request_, protocol::kRequestBytes);
     if (written != protocol::kRequestBytes) {
+        lastReply_ = written < 0 ? line::Reply::kPortGone : line::Reply::kNone;
         std::fprintf(stderr, "tintaro-cli: %s: the request could not be sent\n",
                      port_.name().c_str());
         return kNoReply;
@@ -121,24 +122,33 @@ int Link::transact(unsigned char order, const Block &block, int expected, double
         lastBegin_ = start;
         pacing_ = line::kPacingAfterRead;
     }
+    lastReply_ = line::Reply::kOk;
     if (expected == 0)
         return kOk;
-    received_ = line::WaitAndRead(port_.number, expected, start, reply_, int(sizeof reply_));
-    if (protocol::EchoesRequest(reply_, std::size_t(received_), request_)) {
+    bool portFailed = false;
+    received_ = line::WaitAndRead(port_.number, expected, start, reply_, int(sizeof reply_),
+                                  nullptr, nullptr, &portFailed);
+    lastReply_ = line::ClassifyReply(received_, expected, reply_, request_, portFailed);
+    switch (lastReply_) {
+    case line::Reply::kOk:
+        return kOk;
+    case line::Reply::kEcho:
         std::fprintf(stderr, "tintaro-cli: %s: the line echoes the request; no sensor answers\n",
                      port_.name().c_str());
-        return kNoReply;
+        break;
+    case line::Reply::kNone:
+        std::fprintf(stderr, "tintaro-cli: %s: no reply from the sensor\n", port_.name().c_str());
+        break;
+    case line::Reply::kPortGone:
+        std::fprintf(stderr, "tintaro-cli: %s: port gone (device away or not open)\n",
+                     port_.name().c_str());
+        break;
+    default:
+        std::fprintf(stderr, "tintaro-cli: %s: reply refused: %d bytes instead of %d (%s)\n",
+                     port_.name().c_str(), received_, expected, line::ReplyText(lastReply_));
+        break;
     }
-    if (received_ != expected) {
-        if (received_ == 0)
-            std::fprintf(stderr, "tintaro-cli: %s: no reply from the sensor\n",
-                         port_.name().c_str());
-        else
-            std::fprintf(stderr, "tintaro-cli: %s: reply refused: %d bytes instead of %d\n",
-                         port_.name().c_str(), received_, expected);
-        return kNoReply;
-    }
-    return kOk;
+    return kNoReply;
 }
 
 // ---- Parameter blocks ------------------------------------------------------------------------
@@ -168,14 +178,26 @@ int LoadFile(const std::string &path, Block *block) {
     return kOk;
 }
 
-int ReadBlock(Link &link, bool eeprom, Block *block) {
+line::Reply LinkBlockReader::readBlock(Block *block) {
     const Block none{};
-    const int result = link.transact(eeprom ? protocol::kReadEeprom : protocol::kReadRam, none,
-                                     protocol::kParaReplyBytes);
-    if (result != kOk)
-        return result;
-    protocol::DecodeWords(link.reply(), protocol::kParaWords, block->data());
-    return kOk;
+    if (link_.transact(eeprom_ ? protocol::kReadEeprom : protocol::kReadRam, none,
+                       protocol::kParaReplyBytes) == kOk)
+        protocol::DecodeWords(link_.reply(), protocol::kParaWords, block->data());
+    return link_.lastReply();
+}
+
+int ReadBlock(Link &link, bool eeprom, Block *block) {
+    LinkBlockReader reader(link, eeprom);
+    line::Reply why = line::Reply::kOk;
+    if (line::ReadAgreed(reader, block, &why) == line::Transfer::kVerified)
+        return kOk;
+    // A failed read has told why already.
+    if (why == line::Reply::kDiffer)
+        std::fprintf(stderr,
+                     "tintaro-cli: %s: %s block refused: two reads gave different replies "
+                     "(replies differ: line noise?)\n",
+                     link.name().c_str(), eeprom ? "EEPROM" : "RAM");
+    return kNoReply;
 }
 
 // Prints each differing word: index, name, the value in a, the value in b (tab-separated).

@@ -13,11 +13,12 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "line/transfer.h"
 #include "protocol/protocol.h"
 
 namespace cli {
 
-using Block = std::array<std::uint16_t, protocol::kParaWords>;
+using Block = line::Block;
 using Args = std::vector<std::string>;
 
 // Set by SIGINT and SIGTERM once InstallStopSignals has run.
@@ -57,6 +58,8 @@ public:
     int transact(unsigned char order, const Block &block, int expected, double *sentAt = nullptr);
 
     const char *reply() const { return reply_; }
+    // How the last reply came (kPortGone also when the request could not be sent).
+    line::Reply lastReply() const { return lastReply_; }
     std::string name() const { return port_.name(); }
     const PortChoice &port() const { return port_; }
 
@@ -68,6 +71,7 @@ private:
     char request_[protocol::kRequestBytes] = {};
     char reply_[1024] = {};
     int received_ = 0;
+    line::Reply lastReply_ = line::Reply::kOk;
 };
 
 // ---- Parameter blocks ------------------------------------------------------------------------
@@ -76,8 +80,19 @@ private:
 bool ParseMemory(const std::string &text, bool *eeprom);
 // A parameter file's block; kOk, or kBadFile with the reason on stderr (block untouched).
 int LoadFile(const std::string &path, Block *block);
-// The block in the sensor's RAM or EEPROM; kOk or kNoReply.
+// The block in the sensor's RAM or EEPROM, read twice and taken only when both replies agree;
+// kOk or kNoReply (with the reason on stderr).
 int ReadBlock(Link &link, bool eeprom, Block *block);
+// Single reads of one memory through `link`, for the agreeing read and a write's read-back.
+class LinkBlockReader : public line::BlockReader {
+public:
+    LinkBlockReader(Link &link, bool eeprom) : link_(link), eeprom_(eeprom) {}
+    line::Reply readBlock(Block *block) override;
+
+private:
+    Link &link_;
+    bool eeprom_;
+};
 // Prints each differing word on stdout: index, name, the value in a, the value in b
 // (tab-separated). Returns the number of differing words.
 int PrintDifferences(const Block &a, const Block &b);

@@ -86,13 +86,22 @@ int Write(Link &link, const Args &args) {
             link.transact(eeprom ? protocol::kWriteEeprom : protocol::kWriteRam, block, 0);
         r != kOk)
         return r;
+    // The sensor never acknowledges a write: the same memory is read back (after the write's
+    // pause) and compared, as the window program does it.
+    LinkBlockReader reader(link, eeprom);
     Block back{};
-    if (const int r = ReadBlock(link, eeprom, &back); r != kOk)
-        return r;
-    if (back == block)
+    line::Reply why = line::Reply::kOk;
+    const line::Transfer outcome = line::VerifyWrite(reader, block, &back, &why);
+    if (outcome == line::Transfer::kVerified)
         return kOk;
+    const char *memory = eeprom ? "EEPROM" : "RAM";
+    if (outcome == line::Transfer::kNotConfirmed) {
+        std::fprintf(stderr, "tintaro-cli: %s: %s write not confirmed: %s\n", link.name().c_str(),
+                     memory, line::ReplyText(why));
+        return kNoReply;
+    }
     std::fprintf(stderr, "tintaro-cli: %s %s does not hold %s; differing words (file, sensor):\n",
-                 link.name().c_str(), eeprom ? "EEPROM" : "RAM", args[1].c_str());
+                 link.name().c_str(), memory, args[1].c_str());
     PrintDifferences(block, back);
     return kDifferent;
 }

@@ -11,6 +11,7 @@
 
 #include "cli/common.h"
 #include "line/line.h"
+#include "line/transfer.h"
 #include "platform/timer.h"
 
 namespace cli {
@@ -39,6 +40,7 @@ int Poll(Link &link, const Args &args) {
     const Block none{};
     double first = -1.0;
     int result = kOk;
+    long refused = 0;
     for (long n = 0; !gStop && (count == 0 || n < count); ++n) {
         if (n > 0 && interval > 0) {
             // Sleeps in short steps so that a signal ends the wait at once.
@@ -56,6 +58,11 @@ int Poll(Link &link, const Args &args) {
             first = sentAt;
         std::uint16_t record[protocol::kDataWords];
         protocol::DecodeWords(link.reply(), protocol::kDataWords, record);
+        // A record that disagrees with its own RED, GREEN and BLUE is noise: no row for it.
+        if (!line::RecordPlausible(record)) {
+            ++refused;
+            continue;
+        }
         const std::string row = line::CsvRow(sentAt - first, record);
         std::fwrite(row.data(), 1, row.size(), stdout);
         if (std::fflush(stdout) != 0) {
@@ -63,6 +70,9 @@ int Poll(Link &link, const Args &args) {
             return kBadFile;
         }
     }
+    if (refused > 0)
+        std::fprintf(stderr, "tintaro-cli: %s: %ld record%s refused: line noise?\n",
+                     link.name().c_str(), refused, refused == 1 ? "" : "s");
     return result;
 }
 

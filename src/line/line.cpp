@@ -12,11 +12,13 @@
 namespace line {
 
 int WaitAndRead(int port, int expected, double start, char *buffer, int size, double *elapsed,
-                void (*meanwhile)()) {
+                void (*meanwhile)(), bool *portFailed) {
     int waiting = 0;
     double waited = 0.0;
+    bool failed = false;
     do {
         waiting = WaitInQLen(port, expected);
+        failed = failed || waiting < 0;
         if (meanwhile) {
             meanwhile(); // what arrives meanwhile is pulled by the next look or the quiet wait
             meanwhile = nullptr;
@@ -33,8 +35,12 @@ int WaitAndRead(int port, int expected, double start, char *buffer, int size, do
     if (waiting > expected)
         waiting = WaitComQuiet(port, size - 1);
     // A negative length is a port error: nothing is read and the reply counts as missing.
+    failed = failed || waiting < 0;
     const int count = std::min(waiting, size);
-    return count > 0 ? std::max(ComRd(port, buffer, count), 0) : 0;
+    const int read = count > 0 ? ComRd(port, buffer, count) : 0;
+    if (portFailed)
+        *portFailed = failed || read < 0;
+    return std::max(read, 0);
 }
 
 const char *ParamFileRefusal(int result) {

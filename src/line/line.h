@@ -26,8 +26,11 @@ constexpr double kPacingAfterRead = 0.2;
 // the wait for the expected count took. `meanwhile`, when given, is called once, after the
 // first look at the line: work done there overlaps the wire time, and what arrives during it
 // still counts (bytes after the reply are noise however late the program looks).
+// `portFailed`, when given, is set when the port reported an error during the wait (its device
+// went away, it is not open), and cleared otherwise.
 int WaitAndRead(int port, int expected, double start, char *buffer, int size,
-                double *elapsed = nullptr, void (*meanwhile)() = nullptr);
+                double *elapsed = nullptr, void (*meanwhile)() = nullptr,
+                bool *portFailed = nullptr);
 
 // Why a parameter file was refused, for a FileToArray result ("FEWER THAN 90 VALUES" ...).
 const char *ParamFileRefusal(int result);

@@ -182,6 +182,11 @@ struct PopupAnswer {
 };
 using PopupHandler = std::function<PopupAnswer(const PopupRequest &)>;
 void SetPopupHandler(PopupHandler handler);
+// Called with 1 just before any pop-up opens (or its handler is asked) and with 0 once it has
+// closed, so that state shown beside the panel can say what the pop-up holds up. nullptr
+// removes it.
+using PopupObserver = void (*)(int opening);
+void SetPopupObserver(PopupObserver observer);
 
 // ---- Around the panel ----------------------------------------------------------------------
 // The window of a top-level panel carries a status bar under the panel, for state that the

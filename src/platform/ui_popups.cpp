@@ -18,6 +18,7 @@ namespace platform {
 namespace {
 
 PopupHandler g_handler;
+PopupObserver g_observer = nullptr;
 
 std::string Str(const char *s) {
     return s ? std::string(s) : std::string();
@@ -73,12 +74,22 @@ PopupAnswer ShowFileDialog(const PopupRequest &r) {
     return PopupAnswer{1, QFile::encodeName(dlg.selectedFiles().first()).toStdString()};
 }
 
-PopupAnswer Run(const PopupRequest &r) {
+PopupAnswer Show(const PopupRequest &r) {
     if (g_handler)
         return g_handler(r);
     if (!QApplication::instance())
         return PopupAnswer{UIE_NO_DISPLAY, {}};
     return r.kind == PopupRequest::Message ? ShowMessageBox(r) : ShowFileDialog(r);
+}
+
+PopupAnswer Run(const PopupRequest &r) {
+    const PopupObserver observer = g_observer; // the same one hears the open and the close
+    if (observer)
+        observer(1);
+    PopupAnswer a = Show(r);
+    if (observer)
+        observer(0);
+    return a;
 }
 
 } // namespace
@@ -88,6 +99,10 @@ using namespace platform;
 
 void SetPopupHandler(PopupHandler handler) {
     g_handler = std::move(handler);
+}
+
+void SetPopupObserver(PopupObserver observer) {
+    g_observer = observer;
 }
 
 int MessagePopup(const char *title, const char *message) {

@@ -32,6 +32,11 @@ double rateStart_ = 0.0;
 long rateCount_ = 0;
 char lastRecordTime_[16] = {};  // time of day of the last accepted record
 bool dataFailed_ = false;       // polling ended on a refused data reply
+bool polling_ = false;          // between NotePollingStarted and its end
+int paused_ = 0;                // pop-ups open while polling (they nest)
+long refused_ = 0;              // implausible records since polling started
+char pollText_[64] = {};        // the polling field's text before the refused count
+bool pollAlert_ = false;
 
 void Show(int field, const char *text, bool alert = false) {
     SetStatusBarText(panel, field, text);
@@ -71,9 +76,37 @@ void ShowLink() {
     Show(kLinkField, text);
 }
 
+// The polling field: its state, then how many records were refused since polling started.
+void ShowPoll(const char *state, bool alert = false) {
+    if (state != pollText_)
+        std::snprintf(pollText_, sizeof pollText_, "%s", state);
+    pollAlert_ = alert;
+    if (paused_)
+        return; // the pop-up still holds the loop; its close shows the latest state
+    char text[128];
+    if (refused_ > 0)
+        std::snprintf(text, sizeof text, "%s, %ld record%s refused: line noise?", pollText_,
+                      refused_, refused_ == 1 ? "" : "s");
+    else
+        std::snprintf(text, sizeof text, "%s", pollText_);
+    Show(kPollField, text, alert || refused_ > 0);
+}
+
 // The control event observer: an edit may have made the panel differ.
 void AfterControlEvent(int, int, int) {
     CheckPanelBlock();
+}
+
+// A pop-up opened while polling runs holds the loop until it closes: say so meanwhile.
+void AroundPopup(int opening) {
+    if (opening) {
+        if (!paused_ && !(polling_ && poll == 1))
+            return;
+        if (paused_++ == 0)
+            Show(kPollField, "polling paused");
+    } else if (paused_ > 0 && --paused_ == 0) {
+        ShowPoll(pollText_, pollAlert_);
+    }
 }
 
 } // namespace
@@ -83,11 +116,15 @@ void StartLinkStatus() {
     identRaw_[0] = '\0';
     Show(kPortField, "");
     Show(kLinkField, "not connected");
-    Show(kPollField, "polling off");
+    polling_ = false;
+    paused_ = 0;
+    refused_ = 0;
+    ShowPoll("polling off");
     Show(kTransferField, "no transfer yet");
     Show(kPanelField, "panel from the panel file");
     Show(kRecordField, "not recording");
     SetControlEventObserver(AfterControlEvent);
+    SetPopupObserver(AroundPopup);
 }
 
 void NotePortOpening(int port) {
@@ -105,8 +142,18 @@ void NoteLinkIdentified(const char *ident) {
 }
 
 void NoteLinkNoReply() {
+    NoteLinkFault(line::Reply::kNone);
+}
+
+void NoteLinkFault(line::Reply why) {
+    if (why == line::Reply::kOk)
+        return;
+    if (why == line::Reply::kEcho) {
+        NoteLinkEchoes();
+        return;
+    }
     answered_ = false;
-    Show(kLinkField, "no reply", true);
+    Show(kLinkField, line::ReplyText(why), true);
 }
 
 void NoteLinkPortError(const char *message) {
@@ -145,7 +192,9 @@ void NotePollingStarted() {
     rateCount_ = 0;
     dataFailed_ = false;
     Clock(lastRecordTime_, sizeof lastRecordTime_);
-    Show(kPollField, "polling on");
+    polling_ = true;
+    refused_ = 0;
+    ShowPoll("polling on");
 }
 
 void NoteRecord() {
@@ -161,24 +210,31 @@ void NoteRecord() {
     Clock(lastRecordTime_, sizeof lastRecordTime_);
     char text[64];
     std::snprintf(text, sizeof text, "polling: %.1f records/s", double(rateCount_) / elapsed);
-    Show(kPollField, text);
+    ShowPoll(text);
     rateStart_ += elapsed;
     rateCount_ = 0;
 }
 
-void NoteDataFailed() {
+void NoteRecordRefused() {
+    ++refused_;
+    ShowPoll(pollText_, pollAlert_);
+}
+
+void NoteDataFailed(line::Reply why) {
     if (rateCount_ > 0)
         Clock(lastRecordTime_, sizeof lastRecordTime_);
     char text[64];
     std::snprintf(text, sizeof text, "no data since %s", lastRecordTime_);
-    Show(kPollField, text, true);
+    polling_ = false; // the pop-up that follows ends polling, it does not pause it
+    ShowPoll(text, true);
     dataFailed_ = true;
-    NoteLinkNoReply();
+    NoteLinkFault(why);
 }
 
 void NotePollingEnded() {
+    polling_ = false;
     if (!dataFailed_)
-        Show(kPollField, "polling off");
+        ShowPoll("polling off");
 }
 
 void NoteTransfer(const char *what, bool failed) {

@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "line/transfer.h"
+
 // Shows the start state and follows the operator's edits from now on. Called once at start.
 void StartLinkStatus();
 
@@ -21,6 +23,8 @@ void NoteLinkIdentified(const char *ident);
 void NoteLinkNoReply();
 void NoteLinkPortError(const char *message);
 void NoteLinkEchoes();
+// A reply was refused, or did not come, for `why` (line::ReplyText names it in the link field).
+void NoteLinkFault(line::Reply why);
 
 // The sensor's last identification text as it sent it (Latin-1); "" when none answered since
 // the port was last opened or failed.
@@ -29,10 +33,13 @@ void LastIdentification(char *out, std::size_t size);
 // Recording: to the file `name` with `records` written so far; nullptr when not recording.
 void NoteRecording(const char *name, long records);
 
-// Polling: started, a record accepted, a data reply refused, ended.
+// Polling: started, a record accepted, a record refused as implausible (polling goes on), a
+// data reply that failed for `why` (polling ends), ended. While a pop-up holds the polling loop
+// the polling field says "polling paused".
 void NotePollingStarted();
 void NoteRecord();
-void NoteDataFailed();
+void NoteRecordRefused();
+void NoteDataFailed(line::Reply why);
 void NotePollingEnded();
 
 // A parameter transfer: `what` is "RAM read", "EEPROM written", "init.dat saved", or a failure
