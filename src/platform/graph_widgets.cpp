@@ -437,6 +437,7 @@ void TintaroGraph::mousePressEvent(QMouseEvent *event) {
         axisRect()->rect().contains(event->position().toPoint())) {
         mDragging = true;
         event->accept();
+        mDragPixel = event->position();
         moveCursorToPixel(event->position());
         report(false);
         return;
@@ -447,6 +448,9 @@ void TintaroGraph::mousePressEvent(QMouseEvent *event) {
 void TintaroGraph::mouseMoveEvent(QMouseEvent *event) {
     if (mDragging && (event->buttons() & Qt::LeftButton)) {
         event->accept();
+        if (event->position() == mDragPixel)
+            return;
+        mDragPixel = event->position();
         const double ox = mCursorX, oy = mCursorY;
         moveCursorToPixel(event->position());
         if (ox != mCursorX || oy != mCursorY)
@@ -461,7 +465,8 @@ void TintaroGraph::mouseReleaseEvent(QMouseEvent *event) {
         mDragging = false;
         event->accept();
         const double ox = mCursorX, oy = mCursorY;
-        moveCursorToPixel(event->position());
+        if (event->position() != mDragPixel)
+            moveCursorToPixel(event->position());
         if ((ox != mCursorX || oy != mCursorY) && !report(false))
             return;
         report(true);
