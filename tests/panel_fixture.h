@@ -21,11 +21,16 @@
 struct PopupRecorder {
     std::vector<PopupRequest> shown;
     std::deque<std::string> fileAnswers; // "" = cancel
+    std::deque<int> questionAnswers;     // 1 yes, 0 no; yes when empty
 
     void install() {
         SetPopupHandler([this](const PopupRequest &r) {
             shown.push_back(r);
             PopupAnswer a;
+            if (r.kind == PopupRequest::Question && !questionAnswers.empty()) {
+                a.result = questionAnswers.front();
+                questionAnswers.pop_front();
+            }
             if (r.kind == PopupRequest::FileSelect) {
                 if (fileAnswers.empty() || fileAnswers.front().empty()) {
                     a.result = 0;

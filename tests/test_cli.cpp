@@ -383,6 +383,88 @@ TEST(CliSensor, LineThatEchoesTheRequestIsRefused) {
     ::close(master);
 }
 
+// A sensor on a pty whose identification carries an escape sequence, a bell and mark-up.
+TEST(CliSensor, IdentificationAndFileNamesReachTheTerminalEscaped) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const QString slave = QString::fromLocal8Bit(ptsname(master));
+    const std::string ident = "\x1b]0;pwned\x07\x1b[2J<b>\\x</b>\xe9";
+    std::atomic<bool> done{false};
+    std::thread sensor([&] {
+        std::size_t got = 0;
+        char buf[512];
+        while (!done) {
+            pollfd pfd{master, POLLIN, 0};
+            if (::poll(&pfd, 1, 20) <= 0)
+                continue;
+            const ssize_t n = ::read(master, buf, sizeof buf);
+            if (n <= 0)
+                break;
+            got += std::size_t(n);
+            if (got < 184)
+                continue;
+            got = 0;
+            char reply[96] = {};
+            for (std::size_t i = 0; i < 48; ++i)
+                reply[2 * i + 1] = i < ident.size() ? ident[i] : ' ';
+            if (::write(master, reply, sizeof reply) != ssize_t(sizeof reply))
+                break;
+        }
+    });
+    Outcome o = RunCli({"--port", slave, "identify"});
+    done = true;
+    sensor.join();
+    ::close(master);
+    EXPECT_EQ(o.code, 0) << o.err;
+    EXPECT_EQ(o.out.rfind("\\x1b]0;pwned\\x07\\x1b[2J<b>\\\\x</b>\\xe9 ", 0), 0u) << o.out;
+    for (const std::string &text : {o.out, o.err})
+        EXPECT_TRUE(std::all_of(text.begin(), text.end(), [](char c) {
+            return c == '\n' || (c >= 0x20 && c < 0x7F);
+        })) << text;
+
+    // A file name with an escape sequence in it is printed escaped too.
+    QTemporaryDir dir;
+    const QString odd = dir.path() + "/\x1b[31mbad.dat";
+    Outcome refused = RunCli({"--port", dir.path() + "/nowhere", "diff", odd, odd});
+    EXPECT_EQ(refused.code, 5);
+    EXPECT_NE(refused.err.find("\\x1b[31mbad.dat"), std::string::npos) << refused.err;
+    EXPECT_EQ(refused.err.find('\x1b'), std::string::npos);
+}
+
+TEST(CliSensor, ReadOutputIsAFileStdoutOrRefusedAtAForeignLink) {
+    SimProcess sim({"--fast"});
+    ASSERT_TRUE(sim.started);
+    QTemporaryDir dir;
+    Outcome empty = RunCli({"read", "ram", "-o", ""}, sim.link);
+    EXPECT_EQ(empty.code, 2) << empty.err;
+    Outcome dash = RunCli({"read", "ram", "-o", "-"}, sim.link);
+    EXPECT_EQ(dash.code, 0) << dash.err;
+    EXPECT_EQ(std::count(dash.out.begin(), dash.out.end(), '\n'), 90);
+    EXPECT_FALSE(QFile::exists(dir.path() + "/-"));
+
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "planting a link of another user needs root";
+    // Another user's links in a shared folder: one to a file of ours, one to nothing.
+    const QString victim = dir.path() + "/victim.dat";
+    WriteText(victim, "mine\n");
+    const QString planted = dir.path() + "/init.dat", dangling = dir.path() + "/new.dat";
+    ASSERT_EQ(::symlink(victim.toLocal8Bit().constData(), planted.toLocal8Bit().constData()), 0);
+    ASSERT_EQ(::symlink((dir.path() + "/created").toLocal8Bit().constData(),
+                        dangling.toLocal8Bit().constData()),
+              0);
+    for (const QString &link : {planted, dangling}) {
+        ASSERT_EQ(::lchown(link.toLocal8Bit().constData(), 65534, 65534), 0);
+        Outcome o = RunCli({"read", "ram", "-o", link}, sim.link);
+        EXPECT_EQ(o.code, 5) << o.err;
+        EXPECT_NE(o.err.find(link.toStdString()), std::string::npos) << o.err;
+        EXPECT_NE(o.err.find("symbolic link"), std::string::npos) << o.err;
+    }
+    EXPECT_EQ(ReadAll(victim), "mine\n");
+    EXPECT_FALSE(QFile::exists(dir.path() + "/created"));
+}
+
 TEST(CliPoll, RecordsAsCsvInTheirColumnsUntilCountOrSignal) {
     SimProcess sim({"--fast", "--scene", "1000,2000,500"});
     ASSERT_TRUE(sim.started);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli/common.h"
+#include "line/line.h"
 
 #ifndef TINTARO_VERSION
 #define TINTARO_VERSION "unknown"
@@ -56,7 +57,8 @@ constexpr Command kCommands[] = {
 
 int UsageError(const char *what, const char *arg) {
     if (arg)
-        std::fprintf(stderr, "tintaro-cli: %s: %s\n\n", what, arg);
+        std::fprintf(stderr, "tintaro-cli: %s: %s\n\n", what,
+                     line::EscapedForTerminal(arg).c_str());
     else
         std::fprintf(stderr, "tintaro-cli: %s\n\n", what);
     std::fputs(kUsageText, stderr);

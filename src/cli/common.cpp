@@ -85,9 +85,11 @@ int Link::open() {
     if (result < 0) {
         if (port_.path.empty())
             std::fprintf(stderr, "tintaro-cli: %s (%s): %s\n", port_.name().c_str(),
-                         device.empty() ? "no device" : device.c_str(), OpenFailure(result));
+                         device.empty() ? "no device" : line::EscapedForTerminal(device).c_str(),
+                         OpenFailure(result));
         else
-            std::fprintf(stderr, "tintaro-cli: %s: %s\n", device.c_str(), OpenFailure(result));
+            std::fprintf(stderr, "tintaro-cli: %s: %s\n", line::EscapedForTerminal(device).c_str(),
+                         OpenFailure(result));
         return kNoPort;
     }
     SetComTime(port_.number, line::kReplyTimeout);
@@ -170,8 +172,8 @@ int LoadFile(const std::string &path, Block *block) {
     const int result = FileToArray(path.c_str(), loaded.data(), VAL_UNSIGNED_SHORT_INTEGER,
                                    protocol::kParaWords, 1, 0, 0, 1);
     if (result < 0) {
-        std::fprintf(stderr, "tintaro-cli: parameter file refused: %s: %s\n", path.c_str(),
-                     line::ParamFileRefusal(result));
+        std::fprintf(stderr, "tintaro-cli: parameter file refused: %s: %s\n",
+                     line::EscapedForTerminal(path).c_str(), line::ParamFileRefusal(result));
         return kBadFile;
     }
     *block = loaded;

@@ -25,7 +25,8 @@ int Identify(Link &link, const Args &args) {
         return r;
     char ident[protocol::kIdentReplyBytes / 2 + 1];
     protocol::DecodeIdent(link.reply(), ident);
-    std::printf("%s\n", ident);
+    // The text is the sensor's: an escape sequence in it must not reach the terminal.
+    std::printf("%s\n", line::EscapedForTerminal(ident).c_str());
     return kOk;
 }
 
@@ -38,6 +39,8 @@ int Read(Link &link, const Args &args) {
             if (i + 1 >= args.size())
                 return UsageError("read: -o needs a file name");
             output = args[++i];
+            if (output.empty())
+                return UsageError("read: -o needs a file name (- for standard output)");
         } else if (!haveMemory && ParseMemory(args[i], &eeprom)) {
             haveMemory = true;
         } else {
@@ -51,13 +54,16 @@ int Read(Link &link, const Args &args) {
     Block block{};
     if (const int r = ReadBlock(link, eeprom, &block); r != kOk)
         return r;
-    if (!output.empty()) {
+    if (!output.empty() && output != "-") {
         const int result = ArrayToFile(output.c_str(), block.data(), VAL_UNSIGNED_SHORT_INTEGER,
                                        protocol::kParaWords, 1, 0, 0, 0, 5, 1, 0);
         if (result < 0) {
-            std::fprintf(stderr, "tintaro-cli: %s: not written: %s\n", output.c_str(),
-                         result == FILE_NOT_REGULAR ? "not a regular file"
-                                                    : "folder or file not writable");
+            std::fprintf(stderr, "tintaro-cli: %s: not written: %s\n",
+                         line::EscapedForTerminal(output).c_str(),
+                         result == FILE_NOT_REGULAR   ? "not a regular file"
+                         : result == FILE_UNSAFE_LINK ? "a symbolic link of another user or to "
+                                                        "nothing; not followed"
+                                                      : "folder or file not writable");
             return kBadFile;
         }
         return kOk;
@@ -101,7 +107,8 @@ int Write(Link &link, const Args &args) {
         return kNoReply;
     }
     std::fprintf(stderr, "tintaro-cli: %s %s does not hold %s; differing words (file, sensor):\n",
-                 link.name().c_str(), memory, args[1].c_str());
+                 line::EscapedForTerminal(link.name()).c_str(), memory,
+                 line::EscapedForTerminal(args[1]).c_str());
     PrintDifferences(block, back);
     return kDifferent;
 }

@@ -72,4 +72,32 @@ std::string CsvRow(double seconds, const std::uint16_t *r) {
     return row;
 }
 
+std::string EscapedForTerminal(const std::string &text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c >= 0x20 && c < 0x7F) {
+            out += ch;
+        } else {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02x", c);
+            out += hex;
+        }
+    }
+    return out;
+}
+
+std::string WithoutControls(const std::string &text) {
+    std::string out = text;
+    for (char &ch : out) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || (c >= 0x7F && c <= 0x9F))
+            ch = '?';
+    }
+    return out;
+}
+
 } // namespace line

@@ -41,4 +41,12 @@ const char *ParamFileRefusal(int result);
 const char *CsvHeader();
 std::string CsvRow(double seconds, const std::uint16_t *record);
 
+// A text from outside (the sensor's identification, a file name) for a terminal: printable
+// ASCII as it is, a backslash as "\\", every other byte as "\xNN", so that no escape sequence
+// or stray byte reaches the terminal.
+std::string EscapedForTerminal(const std::string &text);
+// The same text for a window, byte for byte (Latin-1 stays Latin-1): control characters (C0,
+// DEL, C1) become '?'.
+std::string WithoutControls(const std::string &text);
+
 } // namespace line

@@ -442,6 +442,7 @@ void TintaroGraph::mousePressEvent(QMouseEvent *event) {
         axisRect()->rect().contains(event->position().toPoint())) {
         mDragging = true;
         event->accept();
+        mDragPixel = event->position();
         moveCursorToPixel(event->position());
         report(false);
         return;
@@ -452,6 +453,9 @@ void TintaroGraph::mousePressEvent(QMouseEvent *event) {
 void TintaroGraph::mouseMoveEvent(QMouseEvent *event) {
     if (mDragging && (event->buttons() & Qt::LeftButton)) {
         event->accept();
+        if (event->position() == mDragPixel)
+            return;
+        mDragPixel = event->position();
         const double ox = mCursorX, oy = mCursorY;
         moveCursorToPixel(event->position());
         if (ox != mCursorX || oy != mCursorY)
@@ -466,7 +470,8 @@ void TintaroGraph::mouseReleaseEvent(QMouseEvent *event) {
         mDragging = false;
         event->accept();
         const double ox = mCursorX, oy = mCursorY;
-        moveCursorToPixel(event->position());
+        if (event->position() != mDragPixel)
+            moveCursorToPixel(event->position());
         if ((ox != mCursorX || oy != mCursorY) && !report(false))
             return;
         report(true);

@@ -166,18 +166,27 @@ int FileSelectPopup(const char *defaultDirectory, const char *defaultFileName,
                     int restrictDirectory, int restrictExtension, int allowCancel,
                     int allowMakeDirectory, char *pathOut);
 
+// Modal yes/no question: `path` (file-name encoding, may be empty) is shown first, then
+// `question` (Latin-1), as in "init.dat" + " exists. Replace it?". `buttons` names the two
+// answers: CONFIRM_YES_NO or CONFIRM_CLOSE_CANCEL. Returns 1 for Yes (Close), 0 for No
+// (Cancel) or Escape, negative on error.
+enum { CONFIRM_YES_NO = 0, CONFIRM_CLOSE_CANCEL = 1 };
+int ConfirmPopup(const char *title, const char *path, const char *question, int buttons);
+
 // Every pop-up goes through one handler. Tests install their own to script the answer and
 // record what would have been shown; an empty handler restores the real dialogs.
 struct PopupRequest {
-    enum Kind { Message, FileSelect } kind = Message;
-    std::string title;                          // Latin-1 bytes as passed
-    std::string message;                        // Message only
-    std::string path; // Message only: a file name shown after the message (file-name encoding)
+    enum Kind { Message, FileSelect, Question } kind = Message;
+    std::string title;   // Latin-1 bytes as passed
+    std::string message; // Message and Question
+    // Message: a file name shown after the message; Question: before it (file-name encoding).
+    std::string path;
+    int buttons = CONFIRM_YES_NO;               // Question only
     std::string directory, defaultName, filter; // FileSelect only
     int restrictDirectory = 0, restrictExtension = 0, allowCancel = 1, allowMakeDirectory = 0;
 };
 struct PopupAnswer {
-    int result = 1;   // what the pop-up function returns
+    int result = 1;   // what the pop-up function returns (Question: 1 yes, 0 no)
     std::string path; // FileSelect: the chosen path when result > 0
 };
 using PopupHandler = std::function<PopupAnswer(const PopupRequest &)>;

@@ -37,12 +37,29 @@ std::string FilterExtension(const std::string &filter) {
 }
 
 PopupAnswer ShowMessageBox(const PopupRequest &r) {
-    QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(r.title.c_str()),
-                    QString::fromLatin1(r.message.c_str()) + QFile::decodeName(r.path.c_str()),
+    // The message's own line breaks are the layout of the program's texts; a file name has none.
+    QMessageBox box(QMessageBox::NoIcon, ShowableText(QString::fromLatin1(r.title.c_str())),
+                    ShowableText(QString::fromLatin1(r.message.c_str()), true) +
+                        ShowableText(QFile::decodeName(r.path.c_str())),
                     QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText);
     box.exec();
     return PopupAnswer{1, {}};
+}
+
+PopupAnswer ShowQuestion(const PopupRequest &r) {
+    const bool close = r.buttons == CONFIRM_CLOSE_CANCEL;
+    const auto yes = close ? QMessageBox::Close : QMessageBox::Yes;
+    const auto no = close ? QMessageBox::Cancel : QMessageBox::No;
+    QMessageBox box(QMessageBox::Question, ShowableText(QString::fromLatin1(r.title.c_str())),
+                    ShowableText(QFile::decodeName(r.path.c_str())) +
+                        ShowableText(QString::fromLatin1(r.message.c_str()), true),
+                    yes | no);
+    box.setTextFormat(Qt::PlainText);
+    // Enter takes the answer that changes nothing; Escape does too.
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    return PopupAnswer{box.exec() == yes ? 1 : 0, {}};
 }
 
 PopupAnswer ShowFileDialog(const PopupRequest &r) {
@@ -79,7 +96,14 @@ PopupAnswer Show(const PopupRequest &r) {
         return g_handler(r);
     if (!QApplication::instance())
         return PopupAnswer{UIE_NO_DISPLAY, {}};
-    return r.kind == PopupRequest::Message ? ShowMessageBox(r) : ShowFileDialog(r);
+    switch (r.kind) {
+    case PopupRequest::Message:
+        return ShowMessageBox(r);
+    case PopupRequest::Question:
+        return ShowQuestion(r);
+    default:
+        return ShowFileDialog(r);
+    }
 }
 
 PopupAnswer Run(const PopupRequest &r) {
@@ -93,6 +117,26 @@ PopupAnswer Run(const PopupRequest &r) {
 }
 
 } // namespace
+
+QString ShowableText(const QString &text, bool keepNewlines) {
+    QString out = text;
+    for (QChar &c : out) {
+        const char16_t u = c.unicode();
+        if ((u < 0x20 && !(keepNewlines && u == '\n')) || (u >= 0x7F && u <= 0x9F))
+            c = QChar(QChar::ReplacementCharacter);
+    }
+    return out;
+}
+
+QString PlainToolTip(const QString &text) {
+    if (text.isEmpty())
+        return text;
+    // Qt takes a tool tip for rich text when it merely looks like mark-up; escaped inside a
+    // paragraph of its own it is shown character for character, on one line.
+    return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped() +
+           QStringLiteral("</p>");
+}
+
 } // namespace platform
 
 using namespace platform;
@@ -120,6 +164,19 @@ int MessagePopupWithPath(const char *title, const char *message, const char *pat
     r.message = Str(message);
     r.path = Str(path);
     return Run(r).result;
+}
+
+int ConfirmPopup(const char *title, const char *path, const char *question, int buttons) {
+    if (!question || (buttons != CONFIRM_YES_NO && buttons != CONFIRM_CLOSE_CANCEL))
+        return UIE_BAD_ARGUMENT;
+    PopupRequest r;
+    r.kind = PopupRequest::Question;
+    r.title = Str(title);
+    r.path = Str(path);
+    r.message = question;
+    r.buttons = buttons;
+    const int result = Run(r).result;
+    return result < 0 ? result : (result > 0 ? 1 : 0);
 }
 
 int FileSelectPopup(const char *defaultDirectory, const char *defaultFileName,

@@ -278,3 +278,11 @@ void CheckPanelBlock() {
         std::snprintf(text, sizeof text, "panel matches %s", keptFrom_);
     Show(kPanelField, text, named > 0);
 }
+
+bool PanelDiffersFromKept() {
+    if (!keptFrom_[0])
+        return false;
+    std::array<std::uint16_t, protocol::kParaWords> now = kept_;
+    PeekPanelValues(now.data());
+    return now != kept_;
+}

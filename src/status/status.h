@@ -51,3 +51,5 @@ void NoteTransfer(const char *what, bool failed = false);
 void KeepBlock(const char *where, const std::uint16_t *block);
 // Compares what the panel would give now with the kept block and updates the marker.
 void CheckPanelBlock();
+// Whether the panel would now give another block than the one kept; false while none is kept.
+bool PanelDiffersFromKept();

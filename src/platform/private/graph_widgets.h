@@ -118,6 +118,10 @@ private:
     bool mAutoX = false;
     bool mAutoY = false;
     bool mDragging = false;
+    // The mouse position last mapped to the cursor while dragging. A callback may re-scale the
+    // axes on that move (the zoom graph re-centres); the same pixel must not be mapped again
+    // through the new axes, or one click moves the view twice.
+    QPointF mDragPixel;
     double mCursorX = 0;
     double mCursorY = 0;
     QPoint mPaintedCursor{-1000, -1000}; // where the crosshair was last painted
