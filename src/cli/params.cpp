@@ -102,8 +102,8 @@ int Write(Link &link, const Args &args) {
         return kOk;
     const char *memory = eeprom ? "EEPROM" : "RAM";
     if (outcome == line::Transfer::kNotConfirmed) {
-        std::fprintf(stderr, "tintaro-cli: %s: %s write not confirmed: %s\n", link.name().c_str(),
-                     memory, line::ReplyText(why));
+        std::fprintf(stderr, "tintaro-cli: %s: %s write not confirmed: %s\n",
+                     line::EscapedForTerminal(link.name()).c_str(), memory, line::ReplyText(why));
         return kNoReply;
     }
     std::fprintf(stderr, "tintaro-cli: %s %s does not hold %s; differing words (file, sensor):\n",
