@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "journal/journal.h"
 #include "protocol/protocol.h"
 
 namespace cli {
@@ -74,13 +75,26 @@ private:
 
 // "ram" or "eeprom" (either case); false for anything else.
 bool ParseMemory(const std::string &text, bool *eeprom);
-// A parameter file's block; kOk, or kBadFile with the reason on stderr (block untouched).
+// A parameter file's block, or a journal entry's for "journal:ID"; kOk, or kBadFile with the
+// reason on stderr (block untouched).
 int LoadFile(const std::string &path, Block *block);
 // The block in the sensor's RAM or EEPROM; kOk or kNoReply.
 int ReadBlock(Link &link, bool eeprom, Block *block);
 // Prints each differing word on stdout: index, name, the value in a, the value in b
 // (tab-separated). Returns the number of differing words.
 int PrintDifferences(const Block &a, const Block &b);
+
+// ---- The journal (journal.cpp) ---------------------------------------------------------------
+
+// --journal PATH; empty: TINTARO_JOURNAL or the default place.
+extern std::string gJournalOption;
+// Records a transfer on `link` in the journal (with the sensor's identification, asked once per
+// run); a journal that cannot be opened or written is told on stderr and the command goes on.
+// `id` (may be null) receives the entry's id, 0 when none was added.
+void RecordTransfer(Link &link, journal::Action action, const Block &block, journal::Result result,
+                    const std::string &file, long long *id = nullptr);
+// The block of journal entry `id`; kOk, or kBadFile with the reason on stderr.
+int LoadJournalBlock(long long id, Block *block);
 
 // ---- Arguments -------------------------------------------------------------------------------
 
@@ -96,5 +110,7 @@ int Read(Link &link, const Args &args);
 int Write(Link &link, const Args &args);
 int Diff(Link &link, const Args &args);
 int Poll(Link &link, const Args &args);
+int Journal(Link &link, const Args &args);
+int Sheet(Link &link, const Args &args);
 
 } // namespace cli

@@ -49,8 +49,13 @@ int Read(Link &link, const Args &args) {
     if (const int r = link.open(); r != kOk)
         return r;
     Block block{};
-    if (const int r = ReadBlock(link, eeprom, &block); r != kOk)
+    const journal::Action action = eeprom ? journal::Action::ReadEeprom : journal::Action::ReadRam;
+    if (const int r = ReadBlock(link, eeprom, &block); r != kOk) {
+        RecordTransfer(link, action, Block{}, journal::Result::Refused, output);
         return r;
+    }
+    // One read, taken as it came.
+    RecordTransfer(link, action, block, journal::Result::NotConfirmed, output);
     if (!output.empty()) {
         const int result = ArrayToFile(output.c_str(), block.data(), VAL_UNSIGNED_SHORT_INTEGER,
                                        protocol::kParaWords, 1, 0, 0, 0, 5, 1, 0);
@@ -82,13 +87,21 @@ int Write(Link &link, const Args &args) {
         return r;
     if (const int r = link.open(); r != kOk)
         return r;
+    const journal::Action action =
+        eeprom ? journal::Action::WriteEeprom : journal::Action::WriteRam;
     if (const int r =
             link.transact(eeprom ? protocol::kWriteEeprom : protocol::kWriteRam, block, 0);
-        r != kOk)
+        r != kOk) {
+        RecordTransfer(link, action, block, journal::Result::Refused, args[1]);
         return r;
+    }
     Block back{};
-    if (const int r = ReadBlock(link, eeprom, &back); r != kOk)
+    if (const int r = ReadBlock(link, eeprom, &back); r != kOk) {
+        RecordTransfer(link, action, block, journal::Result::NotConfirmed, args[1]);
         return r;
+    }
+    RecordTransfer(link, action, block,
+                   back == block ? journal::Result::Verified : journal::Result::Differs, args[1]);
     if (back == block)
         return kOk;
     std::fprintf(stderr, "tintaro-cli: %s %s does not hold %s; differing words (file, sensor):\n",
@@ -114,9 +127,15 @@ int Diff(Link &link, const Args &args) {
         if (const int r = link.open(); r != kOk)
             return r;
         for (int i = 0; i < 2; ++i)
-            if (fromSensor[i])
-                if (const int r = ReadBlock(link, eeprom[i], &blocks[i]); r != kOk)
+            if (fromSensor[i]) {
+                const journal::Action action =
+                    eeprom[i] ? journal::Action::ReadEeprom : journal::Action::ReadRam;
+                if (const int r = ReadBlock(link, eeprom[i], &blocks[i]); r != kOk) {
+                    RecordTransfer(link, action, Block{}, journal::Result::Refused, "");
                     return r;
+                }
+                RecordTransfer(link, action, blocks[i], journal::Result::NotConfirmed, "");
+            }
     }
     return PrintDifferences(blocks[0], blocks[1]) == 0 ? kOk : kDifferent;
 }
