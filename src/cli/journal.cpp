@@ -104,8 +104,7 @@ int EntryBlock(long long id, journal::Entry *entry) {
         std::fprintf(stderr, "tintaro-cli: journal %s\n", journal::Printable(j.error()).c_str());
         return kNoJournal;
     }
-    if (entry->result == journal::ResultName(journal::Result::Refused) &&
-        entry->action.compare(0, 4, "read") == 0) {
+    if (!journal::HoldsBlock(*entry)) {
         std::fprintf(stderr, "tintaro-cli: journal entry %lld holds no block: the %s was refused\n",
                      id, entry->action.c_str());
         return kNoJournal;

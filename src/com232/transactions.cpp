@@ -6,6 +6,7 @@
 #include "com232/com232.h"
 #include "com232/link.h"
 #include "gui/gui.h"
+#include "gui/journaling.h"
 #include "gui/recording.h"
 #include "line/line.h"
 #include "platform/serial.h"
@@ -31,9 +32,14 @@ void SendPara() {
         ReportTimeout();
         NoteTransfer("TIMEOUT at SEND", true);
         NoteLinkNoReply();
+        JournalTransfer(order == 1 ? journal::Action::WriteRam : journal::Action::WriteEeprom,
+                        pp.data(), journal::Result::Refused, nullptr);
         return;
     }
     NoteTransfer(order == 1 ? "RAM written" : "EEPROM written");
+    // The bytes went out; nothing has read them back yet.
+    JournalTransfer(order == 1 ? journal::Action::WriteRam : journal::Action::WriteEeprom,
+                    pp.data(), journal::Result::NotConfirmed, nullptr);
     KeepBlock(order == 1 ? "RAM" : "EEPROM", pp.data());
 }
 
@@ -53,6 +59,8 @@ void GetPara() {
         ReportTimeout();
         NoteTransfer("TIMEOUT at GET", true);
         NoteLinkNoReply();
+        JournalTransfer(order == 4 ? journal::Action::ReadEeprom : journal::Action::ReadRam,
+                        nullptr, journal::Result::Refused, nullptr);
         return;
     }
     GetRxBufPara();
@@ -62,6 +70,8 @@ void GetPara() {
     // The order sent says which memory answered (the line check may read RAM with FILE on).
     const char *memory = order == 4 ? "EEPROM" : "RAM";
     NoteTransfer(order == 4 ? "EEPROM read" : "RAM read");
+    JournalTransfer(order == 4 ? journal::Action::ReadEeprom : journal::Action::ReadRam, pp.data(),
+                    journal::Result::NotConfirmed, nullptr);
     KeepBlock(memory, pp.data());
 }
 

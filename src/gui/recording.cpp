@@ -12,6 +12,7 @@
 #include <string>
 
 #include "Tintarov10/state.h"
+#include "gui/journaling.h"
 #include "line/line.h"
 #include "platform/ui.h"
 #include "status/status.h"
@@ -56,12 +57,18 @@ void CloseFile() {
 void OnStartItem(int, int) { StartRecording(); }
 void OnStopItem(int, int) { StopRecording(); }
 void OnAboutItem(int, int) { ShowAbout(); }
+void OnJournalItem(int, int) { ShowJournal(); }
+void OnCompareItem(int, int) { ComparePanel(); }
+void OnSheetItem(int, int) { ExportSetupSheet(); }
 
 } // namespace
 
 void InstallMenus() {
     AddMenuBarItem(panel, "File", "Record data to CSV...", OnStartItem);
     stopItem_ = AddMenuBarItem(panel, "File", "Stop recording", OnStopItem);
+    AddMenuBarItem(panel, "File", "Journal...", OnJournalItem);
+    AddMenuBarItem(panel, "File", "Compare...", OnCompareItem);
+    AddMenuBarItem(panel, "File", "Export setup sheet...", OnSheetItem);
     AddMenuBarItem(panel, "Help", "About Tintaro", OnAboutItem);
     ShowState();
 }

@@ -344,6 +344,12 @@ int Journal::findBlock(const Words &words, Entry *out) {
     return kOk;
 }
 
+bool HoldsBlock(const Entry &e) {
+    return e.result != ResultName(Result::Refused) ||
+           (e.action != ActionName(Action::ReadRam) && e.action != ActionName(Action::ReadEeprom) &&
+            e.action != ActionName(Action::FileLoaded));
+}
+
 bool ParseReference(const std::string &text, long long *id) {
     constexpr char kPrefix[] = "journal:";
     if (text.compare(0, sizeof kPrefix - 1, kPrefix) != 0)

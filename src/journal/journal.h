@@ -99,6 +99,9 @@ private:
     std::string error_;
 };
 
+// False for an entry that brought no block: a refused read or load.
+bool HoldsBlock(const Entry &entry);
+
 // "journal:12" -> 12; false for anything else.
 bool ParseReference(const std::string &text, long long *id);
 // Text from outside made safe for a terminal or a one-line field: control bytes become '?'.
