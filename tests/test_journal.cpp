@@ -125,13 +125,16 @@ TEST_F(Journal, EveryTransferOfTheToolLeavesItsEntryAndEntriesGiveTheirBlocksBac
 
     const std::vector<std::string> lines = entries();
     ASSERT_EQ(lines.size(), 4u);
-    const char *expected[] = {"4,", "read RAM,,not confirmed", "3,", "read RAM,,not confirmed",
-                              "2,", "write RAM," , "1,", "read EEPROM,"};
+    const char *expected[] = {"4,", "read RAM,,not confirmed",
+                              "3,", "read RAM,,not confirmed",
+                              "2,", "write RAM,",
+                              "1,", "read EEPROM,"};
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(lines[std::size_t(i)].rfind(expected[2 * i], 0), 0u) << lines[std::size_t(i)];
         EXPECT_TRUE(Has(lines[std::size_t(i)], expected[2 * i + 1])) << lines[std::size_t(i)];
         EXPECT_TRUE(Has(lines[std::size_t(i)], "tintaro-cli ")) << lines[std::size_t(i)];
-        EXPECT_TRUE(Has(lines[std::size_t(i)], ",TINTARO RGB COLOUR SENSOR")) << lines[std::size_t(i)];
+        EXPECT_TRUE(Has(lines[std::size_t(i)], ",TINTARO RGB COLOUR SENSOR"))
+            << lines[std::size_t(i)];
     }
     EXPECT_TRUE(Has(lines[2], "sent.dat,verified")) << lines[2];
     EXPECT_TRUE(Has(lines[3], "saved.dat,not confirmed")) << lines[3];
@@ -231,7 +234,7 @@ TEST_F(Journal, SetupSheetNamesTheSensorAndTheValuesAndShowsTheRowColours) {
     EXPECT_TRUE(Has(t, "TINTARO RGB COLOUR SENSOR SIMULATOR")) << t;
     EXPECT_TRUE(Has(t, "Journal entry:")) << t;
     const char *values[] = {"437", "0 STAT", "4", "1 X/Y", "20", "200", "4", "1 BINARY", "0 CONT"};
-    const char *names[] = {"POWER", "PMOD",   "AVERAGE", "EVALMODE", "HOLD",
+    const char *names[] = {"POWER",  "PMOD",       "AVERAGE", "EVALMODE", "HOLD",
                            "INTLIM", "MAXCOL-No.", "OUTMODE", "TRIGGER"};
     for (int i = 0; i < 9; ++i) {
         const std::size_t at = t.find(names[i]);
@@ -257,17 +260,16 @@ TEST_F(Journal, SetupSheetNamesTheSensorAndTheValuesAndShowsTheRowColours) {
     auto seen = [&](int rgb) {
         for (int y = height / 2; y < height; ++y)
             for (int x = 0; x < width; ++x) {
-                const auto *p =
-                    reinterpret_cast<const unsigned char *>(image.constData()) + offset +
-                    3 * (y * width + x);
+                const auto *p = reinterpret_cast<const unsigned char *>(image.constData()) +
+                                offset + 3 * (y * width + x);
                 if (std::abs(p[0] - (rgb >> 16)) < 40 && std::abs(p[1] - ((rgb >> 8) & 255)) < 40 &&
                     std::abs(p[2] - (rgb & 255)) < 40)
                     return true;
             }
         return false;
     };
-    EXPECT_TRUE(seen(0x0000FF)); // row 0 blue
-    EXPECT_TRUE(seen(0xFF0000)); // row 1 red
-    EXPECT_TRUE(seen(0xFF80C0)); // row 3 pink
+    EXPECT_TRUE(seen(0x0000FF));  // row 0 blue
+    EXPECT_TRUE(seen(0xFF0000));  // row 1 red
+    EXPECT_TRUE(seen(0xFF80C0));  // row 3 pink
     EXPECT_FALSE(seen(0x008000)); // row 4 is not checked: no circle
 }

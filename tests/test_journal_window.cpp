@@ -3,6 +3,8 @@
 //
 // The window's setup journal with the simulated sensor: every transfer leaves its entry, a
 // broken journal is shown and stops nothing, and the File menu's journal, compare and sheet.
+#include <sqlite3.h>
+
 #include <fstream>
 #include <string>
 #include <vector>
@@ -12,6 +14,7 @@
 
 #include "gui/journaling.h"
 #include "journal/journal.h"
+#include "journal/sheet.h"
 #include "link_fixture.h"
 #include "status/status.h"
 
@@ -119,7 +122,8 @@ TEST_F(WindowJournal, CompareAndJournalLeaveThePanelOrLoadItWithoutSending) {
     SetPopupHandler([&](const PopupRequest &r) {
         shown.push_back(r);
         PopupAnswer a;
-        if (!answers.empty() && (r.kind == PopupRequest::List || r.kind == PopupRequest::FileSelect)) {
+        if (!answers.empty() &&
+            (r.kind == PopupRequest::List || r.kind == PopupRequest::FileSelect)) {
             a = answers.front();
             answers.erase(answers.begin());
         }
@@ -169,4 +173,29 @@ TEST_F(WindowJournal, CompareAndJournalLeaveThePanelOrLoadItWithoutSending) {
     ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
     EXPECT_TRUE(pdf.read(5) == "%PDF-");
     SetPopupHandler(nullptr);
+}
+
+TEST(JournalFile, EntriesStayAsWrittenAndTextFromOutsideIsMadeSafe) {
+    QTemporaryDir dir;
+    const std::string path = dir.path().toStdString() + "/j.sqlite";
+    journal::Journal j;
+    ASSERT_EQ(j.open(path), journal::kOk) << j.error();
+    journal::Entry e = journal::NewEntry("t", "COM1", "S", journal::Action::WriteRam, "",
+                                         journal::Result::Differs, {});
+    ASSERT_EQ(j.add(&e), journal::kOk);
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    EXPECT_NE(sqlite3_exec(db, "UPDATE entries SET result = 'verified'", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    EXPECT_NE(sqlite3_exec(db, "DELETE FROM entries", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    journal::Entry back;
+    ASSERT_EQ(j.get(e.id, &back), journal::kOk);
+    EXPECT_EQ(back.result, "differs");
+
+    // Escape sequences, a raw CSI byte and a broken UTF-8 sequence never reach a terminal.
+    EXPECT_EQ(journal::Printable("a\x1b[2Jb\x9b\xc3("), "a?[2Jb?" "?(");
+    EXPECT_EQ(journal::Printable("gr\xc3\xbcn"), "gr\xc3\xbcn");
+    for (int r = 0; r < protocol::kTableRows; ++r)
+        EXPECT_EQ(journal::kRowColours[r], int(sicolarr[std::size_t(r)])) << r;
 }
