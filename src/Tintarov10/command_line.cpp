@@ -9,6 +9,7 @@
 
 #include "Tintarov10/command_line.h"
 #include "Tintarov10/state.h"
+#include "gui/journaling.h"
 
 #ifndef TINTARO_VERSION
 #define TINTARO_VERSION "unknown"
@@ -75,6 +76,16 @@ CommandLine ParseCommandLine(int argc, const char *const *argv) {
             }
             continue;
         }
+        const bool journalEq = a.rfind("--journal=", 0) == 0;
+        if (a == "--journal" || journalEq) {
+            if (journalEq)
+                cl.journal = a.substr(10);
+            else if (i + 1 < argc && argv[i + 1])
+                cl.journal = argv[++i];
+            if (cl.journal.empty())
+                return fail("--journal needs a file name");
+            continue;
+        }
         if (a == "-platform" || a == "--platform") {
             if (i + 1 >= argc)
                 return fail(a + " needs a platform name");
@@ -87,13 +98,15 @@ CommandLine ParseCommandLine(int argc, const char *const *argv) {
 }
 
 std::string UsageText() {
-    return "Usage: tintaro [--port COMn|DEVICE]\n"
+    return "Usage: tintaro [--port COMn|DEVICE] [--journal PATH]\n"
            "\n"
            "The front end of the RGB colour sensor on an RS-232 line.\n"
            "\n"
            "Options:\n"
            "  --port COMn     start on COM port n (1 to 16) instead of COM1\n"
            "  --port DEVICE   start on COM1 with DEVICE behind it (e.g. /dev/ttyUSB0)\n"
+           "  --journal PATH  record every transfer in this journal instead of\n"
+           "                  TINTARO_JOURNAL or $XDG_DATA_HOME/tintaro/journal.sqlite\n"
            "  --help          show this text and exit\n"
            "  --version       show the version and exit\n"
            "\n"
@@ -123,5 +136,7 @@ int ApplyCommandLine(const CommandLine &cl, std::FILE *out, std::FILE *err) {
         ::setenv("TINTARO_COM1", cl.device.c_str(), 1);
     if (cl.port > 0)
         startcom = static_cast<u16>(cl.port);
+    if (!cl.journal.empty())
+        SetJournalPath(cl.journal.c_str());
     return -1;
 }

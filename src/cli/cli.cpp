@@ -34,14 +34,24 @@ constexpr char kUsageText[] =
     "  diff A B                      compare two blocks; A and B are ram, eeprom or a file\n"
     "  poll [--count N] [--interval SECONDS]\n"
     "                                data records as CSV until N records or SIGINT/SIGTERM\n"
+    "  journal [--sensor TEXT] [--since YYYY-MM-DD] [--limit N]\n"
+    "                                the journal's entries as CSV, newest first\n"
+    "  journal show ID [-o FILE]     an entry's block as a parameter file\n"
+    "  sheet SOURCE -o FILE.pdf      the setup sheet of ram, eeprom, a file or journal:ID\n"
+    "\n"
+    "Every read and write is recorded in the journal; journal:ID names an entry's block\n"
+    "wherever a file is taken.\n"
     "\n"
     "Options:\n"
     "  --port PORT   the sensor's port (default COM1)\n"
+    "  --journal PATH  the journal (default TINTARO_JOURNAL, else\n"
+    "                $XDG_DATA_HOME/tintaro/journal.sqlite)\n"
     "  --help        this text\n"
     "  --version     the program's version\n"
     "\n"
     "Exit codes: 0 success, 1 the blocks differ, 2 usage error, 3 port missing or cannot be\n"
-    "opened, 4 no reply or a refused reply, 5 parameter file refused or not written.\n";
+    "opened, 4 no reply or a refused reply, 5 parameter file refused or not written, 6 journal\n"
+    "missing or damaged, or no such entry.\n";
 
 struct Command {
     const char *name;
@@ -50,7 +60,8 @@ struct Command {
 
 // Each command's own file implements it; add a row here for a new one.
 constexpr Command kCommands[] = {
-    {"identify", Identify}, {"read", Read}, {"write", Write}, {"diff", Diff}, {"poll", Poll},
+    {"identify", Identify}, {"read", Read},       {"write", Write}, {"diff", Diff},
+    {"poll", Poll},         {"journal", Journal}, {"sheet", Sheet},
 };
 
 } // namespace
@@ -89,6 +100,12 @@ int Run(int argc, char **argv) {
         if (a.compare(0, 7, "--port=") == 0) {
             if (!ParsePort(a.substr(7), &port))
                 return UsageError("not a port (COM1 to COM16 or a device path)", a.c_str() + 7);
+            continue;
+        }
+        if (a == "--journal") {
+            if (i + 1 >= args.size() || args[i + 1].empty())
+                return UsageError("--journal needs a file name");
+            gJournalOption = args[++i];
             continue;
         }
         if (!a.empty() && a[0] == '-')

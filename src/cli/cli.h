@@ -12,6 +12,7 @@ enum {
     kNoPort = 3,    // port missing or cannot be opened
     kNoReply = 4,   // no reply, or a reply refused (wrong length, echo, stray bytes)
     kBadFile = 5,   // parameter file refused; nothing sent
+    kNoJournal = 6, // the journal is missing or damaged, or has no such entry
 };
 
 // Runs the command line; returns the exit code.

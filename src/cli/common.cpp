@@ -168,6 +168,8 @@ bool ParseMemory(const std::string &text, bool *eeprom) {
 }
 
 int LoadFile(const std::string &path, Block *block) {
+    if (long long id = 0; journal::ParseReference(path, &id))
+        return LoadJournalBlock(id, block);
     Block loaded{};
     const int result = FileToArray(path.c_str(), loaded.data(), VAL_UNSIGNED_SHORT_INTEGER,
                                    protocol::kParaWords, 1, 0, 0, 1);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "journal/journal.h"
 #include "line/transfer.h"
 #include "protocol/protocol.h"
 
@@ -78,7 +79,8 @@ private:
 
 // "ram" or "eeprom" (either case); false for anything else.
 bool ParseMemory(const std::string &text, bool *eeprom);
-// A parameter file's block; kOk, or kBadFile with the reason on stderr (block untouched).
+// A parameter file's block, or a journal entry's for "journal:ID"; kOk, or kBadFile with the
+// reason on stderr (block untouched).
 int LoadFile(const std::string &path, Block *block);
 // The block in the sensor's RAM or EEPROM, read twice and taken only when both replies agree;
 // kOk or kNoReply (with the reason on stderr).
@@ -97,6 +99,18 @@ private:
 // (tab-separated). Returns the number of differing words.
 int PrintDifferences(const Block &a, const Block &b);
 
+// ---- The journal (journal.cpp) ---------------------------------------------------------------
+
+// --journal PATH; empty: TINTARO_JOURNAL or the default place.
+extern std::string gJournalOption;
+// Records a transfer on `link` in the journal (with the sensor's identification, asked once per
+// run); a journal that cannot be opened or written is told on stderr and the command goes on.
+// `id` (may be null) receives the entry's id, 0 when none was added.
+void RecordTransfer(Link &link, journal::Action action, const Block &block, journal::Result result,
+                    const std::string &file, long long *id = nullptr);
+// The block of journal entry `id`; kOk, or kBadFile with the reason on stderr.
+int LoadJournalBlock(long long id, Block *block);
+
 // ---- Arguments -------------------------------------------------------------------------------
 
 // A whole number of at least 1.
@@ -111,5 +125,7 @@ int Read(Link &link, const Args &args);
 int Write(Link &link, const Args &args);
 int Diff(Link &link, const Args &args);
 int Poll(Link &link, const Args &args);
+int Journal(Link &link, const Args &args);
+int Sheet(Link &link, const Args &args);
 
 } // namespace cli

@@ -52,8 +52,13 @@ int Read(Link &link, const Args &args) {
     if (const int r = link.open(); r != kOk)
         return r;
     Block block{};
-    if (const int r = ReadBlock(link, eeprom, &block); r != kOk)
+    const journal::Action action = eeprom ? journal::Action::ReadEeprom : journal::Action::ReadRam;
+    if (const int r = ReadBlock(link, eeprom, &block); r != kOk) {
+        RecordTransfer(link, action, Block{}, journal::Result::Refused, output);
         return r;
+    }
+    // Two agreeing reads: the block is the sensor's.
+    RecordTransfer(link, action, block, journal::Result::Verified, output);
     if (!output.empty() && output != "-") {
         const int result = ArrayToFile(output.c_str(), block.data(), VAL_UNSIGNED_SHORT_INTEGER,
                                        protocol::kParaWords, 1, 0, 0, 0, 5, 1, 0);
@@ -88,16 +93,21 @@ int Write(Link &link, const Args &args) {
         return r;
     if (const int r = link.open(); r != kOk)
         return r;
+    const journal::Action action =
+        eeprom ? journal::Action::WriteEeprom : journal::Action::WriteRam;
     if (const int r =
             link.transact(eeprom ? protocol::kWriteEeprom : protocol::kWriteRam, block, 0);
-        r != kOk)
+        r != kOk) {
+        RecordTransfer(link, action, block, journal::Result::Refused, args[1]);
         return r;
+    }
     // The sensor never acknowledges a write: the same memory is read back (after the write's
     // pause) and compared, as the window program does it.
     LinkBlockReader reader(link, eeprom);
     Block back{};
     line::Reply why = line::Reply::kOk;
     const line::Transfer outcome = line::VerifyWrite(reader, block, &back, &why);
+    RecordTransfer(link, action, block, journal::ResultOf(outcome), args[1]);
     if (outcome == line::Transfer::kVerified)
         return kOk;
     const char *memory = eeprom ? "EEPROM" : "RAM";
@@ -130,9 +140,15 @@ int Diff(Link &link, const Args &args) {
         if (const int r = link.open(); r != kOk)
             return r;
         for (int i = 0; i < 2; ++i)
-            if (fromSensor[i])
-                if (const int r = ReadBlock(link, eeprom[i], &blocks[i]); r != kOk)
+            if (fromSensor[i]) {
+                const journal::Action action =
+                    eeprom[i] ? journal::Action::ReadEeprom : journal::Action::ReadRam;
+                if (const int r = ReadBlock(link, eeprom[i], &blocks[i]); r != kOk) {
+                    RecordTransfer(link, action, Block{}, journal::Result::Refused, "");
                     return r;
+                }
+                RecordTransfer(link, action, blocks[i], journal::Result::Verified, "");
+            }
     }
     return PrintDifferences(blocks[0], blocks[1]) == 0 ? kOk : kDifferent;
 }

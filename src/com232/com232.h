@@ -30,6 +30,9 @@ void SendPara();
 void GetPara();
 // The outcome of the last SendPara or GetPara, for whoever keeps a record of the transfers.
 line::Transfer LastParamTransfer();
+// Reads RAM or EEPROM into `block` as GET does (two agreeing reads, pacing kept) without
+// touching pp, the variables or the panel. `why` says what went wrong when not kVerified.
+line::Transfer ReadAgreedBlock(bool eeprom, line::Block *block, line::Reply *why);
 void GetData();
 // True while GetData's loop runs (also while a callback runs nested inside it).
 bool PollingLoopRunning();

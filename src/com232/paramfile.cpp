@@ -10,6 +10,7 @@
 #include "Tintarov10/state.h"
 #include "com232/com232.h"
 #include "gui/gui.h"
+#include "gui/journaling.h"
 #include "line/line.h"
 #include "platform/files.h"
 #include "platform/ui.h"
@@ -71,9 +72,12 @@ void SendParaToFile() {
                           : result == FILE_UNSAFE_LINK ? "SYMBOLIC LINK NOT FOLLOWED"
                                                        : "FOLDER OR FILE NOT WRITABLE");
         NoteFileTransfer("not saved", true);
+        JournalTransfer(journal::Action::FileSaved, pp.data(), journal::Result::Refused, file_name);
         return;
     }
     NoteFileTransfer("saved");
+    JournalTransfer(journal::Action::FileSaved, pp.data(), SavedFileResult(file_name, pp.data()),
+                    file_name);
     KeepBlock(FileBaseName(), pp.data());
 }
 
@@ -86,11 +90,13 @@ void ReadParaFromFile() {
     if (result < 0) {
         ReportFileProblem("PARAMETER FILE NOT LOADED", line::ParamFileRefusal(result));
         NoteFileTransfer("not loaded", true);
+        JournalTransfer(journal::Action::FileLoaded, nullptr, journal::Result::Refused, file_name);
         return;
     }
     CopyPPtoVars();
     SetPanelValues();
     InitEval();
     NoteFileTransfer("loaded");
+    JournalTransfer(journal::Action::FileLoaded, pp.data(), journal::Result::Verified, file_name);
     KeepBlock(FileBaseName(), pp.data());
 }

@@ -11,6 +11,7 @@
 #include "com232/com232.h"
 #include "com232/link.h"
 #include "gui/gui.h"
+#include "gui/journaling.h"
 #include "gui/recording.h"
 #include "line/line.h"
 #include "line/transfer.h"
@@ -90,6 +91,11 @@ void ReportWrite(const char *memory, line::Transfer outcome, line::Reply why,
 
 } // namespace
 
+line::Transfer ReadAgreedBlock(bool eeprom, line::Block *block, line::Reply *why) {
+    PortBlockReader reader(eeprom ? protocol::kReadEeprom : protocol::kReadRam, true);
+    return line::ReadAgreed(reader, block, why);
+}
+
 line::Transfer LastParamTransfer() {
     return lastTransfer;
 }
@@ -113,6 +119,8 @@ void SendPara() {
         lastTransfer = line::Transfer::kNotConfirmed;
         NoteLinkFault(written < 0 ? line::Reply::kPortGone : line::Reply::kNone);
         NoteTransfer("TIMEOUT at SEND", true);
+        JournalTransfer(order == 1 ? journal::Action::WriteRam : journal::Action::WriteEeprom,
+                        pp.data(), journal::Result::Refused, nullptr);
         ReportTimeout();
         return;
     }
@@ -143,6 +151,8 @@ void SendPara() {
         ReportWrite(memory, lastTransfer, why, sent, held);
         break;
     }
+    JournalTransfer(eeprom ? journal::Action::WriteEeprom : journal::Action::WriteRam, sent.data(),
+                    journal::ResultOf(lastTransfer), nullptr);
 }
 
 void GetPara() {
@@ -164,6 +174,8 @@ void GetPara() {
         NoteTransfer(why == line::Reply::kDiffer ? "replies differ: line noise?" : "TIMEOUT at GET",
                      true);
         ReportTimeout();
+        JournalTransfer(order == 4 ? journal::Action::ReadEeprom : journal::Action::ReadRam,
+                        nullptr, journal::Result::Refused, nullptr);
         return;
     }
     std::copy(block.begin(), block.end(), pp.begin());
@@ -173,6 +185,8 @@ void GetPara() {
     // The order sent says which memory answered (the line check may read RAM with FILE on).
     const char *memory = order == 4 ? "EEPROM" : "RAM";
     NoteTransfer(order == 4 ? "EEPROM read" : "RAM read");
+    JournalTransfer(order == 4 ? journal::Action::ReadEeprom : journal::Action::ReadRam, pp.data(),
+                    journal::Result::Verified, nullptr);
     KeepBlock(memory, pp.data());
 }
 

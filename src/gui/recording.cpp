@@ -14,6 +14,7 @@
 #include <string>
 
 #include "Tintarov10/state.h"
+#include "gui/journaling.h"
 #include "line/line.h"
 #include "platform/files.h"
 #include "platform/timer.h"
@@ -122,12 +123,18 @@ int OpenTarget(const char *chosen, const char **reason) {
 void OnStartItem(int, int) { StartRecording(); }
 void OnStopItem(int, int) { StopRecording(); }
 void OnAboutItem(int, int) { ShowAbout(); }
+void OnJournalItem(int, int) { ShowJournal(); }
+void OnCompareItem(int, int) { ComparePanel(); }
+void OnSheetItem(int, int) { ExportSetupSheet(); }
 
 } // namespace
 
 void InstallMenus() {
     AddMenuBarItem(panel, "File", "Record data to CSV...", OnStartItem);
     stopItem_ = AddMenuBarItem(panel, "File", "Stop recording", OnStopItem);
+    AddMenuBarItem(panel, "File", "Journal...", OnJournalItem);
+    AddMenuBarItem(panel, "File", "Compare...", OnCompareItem);
+    AddMenuBarItem(panel, "File", "Export setup sheet...", OnSheetItem);
     AddMenuBarItem(panel, "Help", "About Tintaro", OnAboutItem);
     ShowState();
 }

@@ -3,11 +3,19 @@
 //
 // Message and file pop-ups, routed through one replaceable handler.
 #include <QApplication>
-#include <QFile>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDatabase>
+#include <QHeaderView>
 #include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
 
 #include <cstdio>
 #include <cstring>
@@ -91,6 +99,63 @@ PopupAnswer ShowFileDialog(const PopupRequest &r) {
     return PopupAnswer{1, QFile::encodeName(dlg.selectedFiles().first()).toStdString()};
 }
 
+QStringList Columns(const std::string &line) {
+    return QString::fromUtf8(line.c_str()).split(QLatin1Char('\t'));
+}
+
+PopupAnswer ShowList(const PopupRequest &r) {
+    QDialog dlg;
+    dlg.setWindowTitle(QString::fromLatin1(r.title.c_str()));
+    auto *layout = new QVBoxLayout(&dlg);
+    auto *list = new QTreeWidget(&dlg);
+    list->setRootIsDecorated(false);
+    list->setUniformRowHeights(true);
+    list->setHeaderLabels(Columns(r.header));
+    for (const std::string &row : r.rows)
+        list->addTopLevelItem(new QTreeWidgetItem(Columns(row))); // item texts are plain text
+    if (!r.rows.empty())
+        list->setCurrentItem(list->topLevelItem(0));
+    list->header()->resizeSections(QHeaderView::ResizeToContents);
+    layout->addWidget(list);
+    auto *box = new QDialogButtonBox(&dlg);
+    int pressed = 0;
+    for (std::size_t i = 0; i < r.choices.size(); ++i) {
+        QPushButton *b =
+            box->addButton(QString::fromLatin1(r.choices[i].c_str()), QDialogButtonBox::ActionRole);
+        QObject::connect(b, &QPushButton::clicked, &dlg, [&dlg, &pressed, i] {
+            pressed = int(i) + 1;
+            dlg.accept();
+        });
+    }
+    QObject::connect(list, &QTreeWidget::itemDoubleClicked, &dlg, [&dlg, &pressed] {
+        pressed = 1;
+        dlg.accept();
+    });
+    layout->addWidget(box);
+    dlg.resize(900, 420);
+    dlg.exec();
+    PopupAnswer a{pressed, {}};
+    a.row = list->currentItem() ? list->indexOfTopLevelItem(list->currentItem()) : -1;
+    return a;
+}
+
+PopupAnswer ShowText(const PopupRequest &r) {
+    QDialog dlg;
+    dlg.setWindowTitle(QString::fromLatin1(r.title.c_str()));
+    auto *layout = new QVBoxLayout(&dlg);
+    auto *view = new QPlainTextEdit(&dlg);
+    view->setReadOnly(true);
+    view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    view->setPlainText(QString::fromUtf8(r.message.c_str()));
+    layout->addWidget(view);
+    auto *box = new QDialogButtonBox(QDialogButtonBox::Close, &dlg);
+    QObject::connect(box, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
+    layout->addWidget(box);
+    dlg.resize(640, 420);
+    dlg.exec();
+    return PopupAnswer{1, {}};
+}
+
 PopupAnswer Show(const PopupRequest &r) {
     if (g_handler)
         return g_handler(r);
@@ -101,9 +166,14 @@ PopupAnswer Show(const PopupRequest &r) {
         return ShowMessageBox(r);
     case PopupRequest::Question:
         return ShowQuestion(r);
-    default:
+    case PopupRequest::FileSelect:
         return ShowFileDialog(r);
+    case PopupRequest::List:
+        return ShowList(r);
+    case PopupRequest::Text:
+        return ShowText(r);
     }
+    return PopupAnswer{UIE_BAD_ARGUMENT, {}};
 }
 
 PopupAnswer Run(const PopupRequest &r) {
@@ -215,4 +285,27 @@ int FileSelectPopup(const char *defaultDirectory, const char *defaultFileName,
     }
     std::memcpy(pathOut, a.path.c_str(), a.path.size() + 1);
     return 1;
+}
+
+int ListPopup(const char *title, const std::string &header, const std::vector<std::string> &rows,
+              const std::vector<std::string> &buttons, int *row) {
+    if (buttons.empty() || !row)
+        return UIE_BAD_ARGUMENT;
+    PopupRequest r;
+    r.kind = PopupRequest::List;
+    r.title = Str(title);
+    r.header = header;
+    r.rows = rows;
+    r.choices = buttons;
+    const PopupAnswer a = Run(r);
+    *row = a.row >= 0 && a.row < int(rows.size()) ? a.row : -1;
+    return a.result;
+}
+
+int TextPopup(const char *title, const std::string &text) {
+    PopupRequest r;
+    r.kind = PopupRequest::Text;
+    r.title = Str(title);
+    r.message = text;
+    return Run(r).result;
 }

@@ -244,6 +244,14 @@ void NoteTransfer(const char *what, bool failed) {
     Show(kTransferField, text, failed);
 }
 
+void NoteJournalProblem(const char *problem) {
+    char now[320] = {};
+    GetStatusBarText(panel, kTransferField, now, sizeof now);
+    char text[640];
+    std::snprintf(text, sizeof text, "%s; not in the journal: %s", now, problem);
+    Show(kTransferField, text, true);
+}
+
 void KeepBlock(const char *where, const std::uint16_t *block) {
     std::copy(block, block + protocol::kParaWords, kept_.begin());
     std::snprintf(keptFrom_, sizeof keptFrom_, "%s", where);

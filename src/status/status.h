@@ -46,6 +46,10 @@ void NotePollingEnded();
 // such as "TIMEOUT at GET" (`failed`, shown in warning colours); the time of day is added.
 void NoteTransfer(const char *what, bool failed = false);
 
+// The journal could not record the last transfer (`problem` says why, UTF-8): the transfer
+// field says so in warning colours until the next transfer.
+void NoteJournalProblem(const char *problem);
+
 // The block just read from or written to `where` ("RAM", "EEPROM", a file name): the panel is
 // compared with it from now on.
 void KeepBlock(const char *where, const std::uint16_t *block);
