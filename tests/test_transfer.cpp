@@ -51,8 +51,7 @@ TEST(ReplyClass, LengthDecidesFirstAndOnlyTheWholeRequestIsAnEcho) {
     EXPECT_EQ(line::ClassifyReply(14, 14, record, request, false), Reply::kOk);
     // A block with POWER 85 and PMOD 3 begins like a read request.
     char block[protocol::kParaReplyBytes] = {0, 0x55, 0, 3};
-    protocol::EncodeRequest(protocol::kSync, protocol::kReadRam, none.data(), none.size(),
-                            request);
+    protocol::EncodeRequest(protocol::kSync, protocol::kReadRam, none.data(), none.size(), request);
     EXPECT_EQ(line::ClassifyReply(180, 180, block, request, false), Reply::kOk);
     EXPECT_FALSE(protocol::EchoesRequest(block, sizeof block, request));
 
@@ -81,11 +80,10 @@ TEST(RecordCheck, TheSensorsOwnRecordsPassAndNoiseBeyondOnePercentFails) {
     for (unsigned r : {0u, 1u, 85u, 2000u, 4095u})
         for (unsigned g : {0u, 5u, 3000u, 4095u})
             for (unsigned b : {0u, 2u, 4095u}) {
-                const sensorsim::Record rec =
-                    sensorsim::Evaluate(params, std::uint16_t(r), std::uint16_t(g),
-                                        std::uint16_t(b));
-                const std::uint16_t w[7] = {rec.r, rec.g, rec.b, rec.x, rec.y, rec.intensity,
-                                            rec.colour};
+                const sensorsim::Record rec = sensorsim::Evaluate(
+                    params, std::uint16_t(r), std::uint16_t(g), std::uint16_t(b));
+                const std::uint16_t w[7] = {rec.r, rec.g,         rec.b,     rec.x,
+                                            rec.y, rec.intensity, rec.colour};
                 EXPECT_TRUE(line::RecordPlausible(w)) << r << "," << g << "," << b;
             }
     // R 1000, G 2000, B 1000: X 1023, Y 2047, INT 1333.
@@ -158,15 +156,27 @@ TEST(WriteReadBack, OneReadWhenEqualASecondToTellAnotherBlockFromNoise) {
     };
     const Case cases[] = {
         {"equal", {{Reply::kOk, sent}}, Transfer::kVerified, Reply::kOk, 1},
-        {"noise, then equal", {{Reply::kOk, noise}, {Reply::kOk, sent}}, Transfer::kVerified,
-         Reply::kOk, 2},
-        {"another block twice", {{Reply::kOk, other}, {Reply::kOk, other}}, Transfer::kDiffers,
-         Reply::kOk, 2},
-        {"two others", {{Reply::kOk, other}, {Reply::kOk, noise}}, Transfer::kNotConfirmed,
-         Reply::kDiffer, 2},
+        {"noise, then equal",
+         {{Reply::kOk, noise}, {Reply::kOk, sent}},
+         Transfer::kVerified,
+         Reply::kOk,
+         2},
+        {"another block twice",
+         {{Reply::kOk, other}, {Reply::kOk, other}},
+         Transfer::kDiffers,
+         Reply::kOk,
+         2},
+        {"two others",
+         {{Reply::kOk, other}, {Reply::kOk, noise}},
+         Transfer::kNotConfirmed,
+         Reply::kDiffer,
+         2},
         {"no reply", {{Reply::kNone, {}}}, Transfer::kNotConfirmed, Reply::kNone, 1},
-        {"other, then port gone", {{Reply::kOk, other}, {Reply::kPortGone, {}}},
-         Transfer::kNotConfirmed, Reply::kPortGone, 2},
+        {"other, then port gone",
+         {{Reply::kOk, other}, {Reply::kPortGone, {}}},
+         Transfer::kNotConfirmed,
+         Reply::kPortGone,
+         2},
     };
     for (const Case &c : cases) {
         Reads reads;

@@ -186,8 +186,7 @@ TEST_F(Verify, GarbledRecordsAreRefusedCountedAndPollingGoesOn) {
     ASSERT_EQ(popups.count("INFO"), 1);
     EXPECT_EQ(popups.shown.back().message, InfoTimeout);
     EXPECT_TRUE(std::regex_match(
-        field(kPolling),
-        std::regex("no data since [0-9:]{8}, 5 records refused: line noise\\?")))
+        field(kPolling), std::regex("no data since [0-9:]{8}, 5 records refused: line noise\\?")))
         << field(kPolling);
     EXPECT_TRUE(alert(kPolling));
 }

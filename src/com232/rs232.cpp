@@ -54,9 +54,9 @@ int WriteRequest(unsigned char orderCode) {
 void WaitAndReadReply(int expected, void (*meanwhile)()) {
     tstart = Timer();
     double waited = 0.0;
-    const int count = line::WaitAndRead(com, expected, tstart, szReadBuf,
-                                        static_cast<int>(sizeof szReadBuf), &waited, meanwhile,
-                                        &portFailed);
+    const int count =
+        line::WaitAndRead(com, expected, tstart, szReadBuf, static_cast<int>(sizeof szReadBuf),
+                          &waited, meanwhile, &portFailed);
     tdiff = waited;
     nBytesR = static_cast<u16>(count);
 }

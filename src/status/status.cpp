@@ -23,19 +23,19 @@ enum Field { kPortField, kLinkField, kPollField, kTransferField, kPanelField, kR
 constexpr double kRateWindow = 1.0; // seconds over which the records per second are counted
 constexpr int kNamedWords = 3;      // differing words named in the marker
 
-char ident_[64] = {};           // the last identification, UTF-8
-char identRaw_[64] = {};        // the same as the sensor sent it
-bool answered_ = false;         // the last transaction got its reply
+char ident_[64] = {};    // the last identification, UTF-8
+char identRaw_[64] = {}; // the same as the sensor sent it
+bool answered_ = false;  // the last transaction got its reply
 std::array<std::uint16_t, protocol::kParaWords> kept_{};
-char keptFrom_[64] = {};        // "" while no block has been read or written
+char keptFrom_[64] = {}; // "" while no block has been read or written
 double rateStart_ = 0.0;
 long rateCount_ = 0;
-char lastRecordTime_[16] = {};  // time of day of the last accepted record
-bool dataFailed_ = false;       // polling ended on a refused data reply
-bool polling_ = false;          // between NotePollingStarted and its end
-int paused_ = 0;                // pop-ups open while polling (they nest)
-long refused_ = 0;              // implausible records since polling started
-char pollText_[64] = {};        // the polling field's text before the refused count
+char lastRecordTime_[16] = {}; // time of day of the last accepted record
+bool dataFailed_ = false;      // polling ended on a refused data reply
+bool polling_ = false;         // between NotePollingStarted and its end
+int paused_ = 0;               // pop-ups open while polling (they nest)
+long refused_ = 0;             // implausible records since polling started
+char pollText_[64] = {};       // the polling field's text before the refused count
 bool pollAlert_ = false;
 
 void Show(int field, const char *text, bool alert = false) {
@@ -130,7 +130,8 @@ void StartLinkStatus() {
 void NotePortOpening(int port) {
     char text[300];
     const std::string device = ComPortDevice(port);
-    std::snprintf(text, sizeof text, "COM%d %s", port, device.empty() ? "(no device)" : device.c_str());
+    std::snprintf(text, sizeof text, "COM%d %s", port,
+                  device.empty() ? "(no device)" : device.c_str());
     Show(kPortField, text);
 }
 
@@ -278,8 +279,8 @@ void CheckPanelBlock() {
             break;
         }
         char name[32];
-        n += std::snprintf(text + n, sizeof text - std::size_t(n), "%s %d %s", named ? "," : "",
-                           i, protocol::WordName(i, name, sizeof name));
+        n += std::snprintf(text + n, sizeof text - std::size_t(n), "%s %d %s", named ? "," : "", i,
+                           protocol::WordName(i, name, sizeof name));
         ++named;
     }
     if (named == 0)
