@@ -277,7 +277,8 @@ TEST(CliSensor, WritesAreVerifiedAndNoiseIsRefused) {
         Outcome o = RunCli({"write", "ram", setup}, sim.link);
         EXPECT_EQ(o.code, 1) << o.err;
         EXPECT_EQ(o.out, "2\tAVERAGE\t10\t11\n");
-        EXPECT_EQ(OrdersReceived(sim.log), "133");
+        // Then the identification for the journal entry.
+        EXPECT_EQ(OrdersReceived(sim.log), "1337");
     }
     {
         // Every reply to a read scrambled anew: the two reads never agree.

@@ -125,8 +125,8 @@ TEST_F(Journal, EveryTransferOfTheToolLeavesItsEntryAndEntriesGiveTheirBlocksBac
 
     const std::vector<std::string> lines = entries();
     ASSERT_EQ(lines.size(), 4u);
-    const char *expected[] = {"4,", "read RAM,,not confirmed",
-                              "3,", "read RAM,,not confirmed",
+    const char *expected[] = {"4,", "read RAM,,verified",
+                              "3,", "read RAM,,verified",
                               "2,", "write RAM,",
                               "1,", "read EEPROM,"};
     for (int i = 0; i < 4; ++i) {
@@ -137,15 +137,15 @@ TEST_F(Journal, EveryTransferOfTheToolLeavesItsEntryAndEntriesGiveTheirBlocksBac
             << lines[std::size_t(i)];
     }
     EXPECT_TRUE(Has(lines[2], "sent.dat,verified")) << lines[2];
-    EXPECT_TRUE(Has(lines[3], "saved.dat,not confirmed")) << lines[3];
+    EXPECT_TRUE(Has(lines[3], "saved.dat,verified")) << lines[3];
 
-    // The sensor saw what the journal says: an EEPROM read, a RAM write read back, two RAM reads
-    // (each run asks the identification once).
+    // The sensor saw what the journal says: an EEPROM read, a RAM write read back, two RAM reads,
+    // every read twice (each run asks the identification once).
     std::vector<int> blockOrders;
     for (int o : Orders(ReadLog(sim.log)))
         if (o != 7)
             blockOrders.push_back(o);
-    EXPECT_EQ(blockOrders, (std::vector<int>{4, 1, 3, 3, 3}));
+    EXPECT_EQ(blockOrders, (std::vector<int>{4, 4, 1, 3, 3, 3, 3, 3}));
 
     // An entry's block comes back byte for byte as a file save writes it.
     const Outcome shown = run({"journal", "show", "1"});
