@@ -28,8 +28,8 @@
 #include "platform/serial.h"
 #include "platform/timer.h"
 #include "platform/ui.h"
-#include "status/status.h"
 #include "sim_device.h"
+#include "status/status.h"
 #include "support/sim_process.h"
 
 namespace {

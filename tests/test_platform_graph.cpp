@@ -463,11 +463,11 @@ TEST_F(GraphPanel, StripsRepaintedAfterCursorMovesMatchAFullRepaint) {
         DrawPanels();
     }
     const QPoint at = graph->mapTo(frame, QPoint(0, 0));
-    const QImage shown = frame->screen()
-                             ->grabWindow(frame->winId(), at.x(), at.y(), graph->width(),
-                                          graph->height())
-                             .toImage()
-                             .convertToFormat(QImage::Format_RGB32);
+    const QImage shown =
+        frame->screen()
+            ->grabWindow(frame->winId(), at.x(), at.y(), graph->width(), graph->height())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
     const QImage full = graph->grab().toImage().convertToFormat(QImage::Format_RGB32);
     ASSERT_FALSE(shown.isNull());
     ASSERT_EQ(shown.size(), full.size());
@@ -505,11 +505,11 @@ TEST_F(GraphPanel, StripChartRedrawnPerRecordMatchesAFullReplot) {
             }
         }
         const QPoint at = strip->mapTo(frame, QPoint(0, 0));
-        const QImage shown = frame->screen()
-                                 ->grabWindow(frame->winId(), at.x(), at.y(), strip->width(),
-                                              strip->height())
-                                 .toImage()
-                                 .convertToFormat(QImage::Format_RGB32);
+        const QImage shown =
+            frame->screen()
+                ->grabWindow(frame->winId(), at.x(), at.y(), strip->width(), strip->height())
+                .toImage()
+                .convertToFormat(QImage::Format_RGB32);
         strip->replot(QCustomPlot::rpImmediateRefresh);
         const QImage full = strip->grab().toImage().convertToFormat(QImage::Format_RGB32);
         ASSERT_EQ(shown.size(), full.size());

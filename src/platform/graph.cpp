@@ -17,8 +17,7 @@ using platform::TintaroStripChart;
 
 namespace {
 
-template <class W>
-W *FindWidget(int panel, int control, const char *call = __builtin_FUNCTION()) {
+template <class W> W *FindWidget(int panel, int control, const char *call = __builtin_FUNCTION()) {
     return qobject_cast<W *>(platform::FindCtrl(panel, control, call));
 }
 
