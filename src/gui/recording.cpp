@@ -12,6 +12,7 @@
 #include <string>
 
 #include "Tintarov10/state.h"
+#include "gui/find_sensor.h"
 #include "line/line.h"
 #include "platform/ui.h"
 #include "status/status.h"
@@ -56,12 +57,14 @@ void CloseFile() {
 void OnStartItem(int, int) { StartRecording(); }
 void OnStopItem(int, int) { StopRecording(); }
 void OnAboutItem(int, int) { ShowAbout(); }
+void OnFindSensorItem(int, int) { FindSensor(); }
 
 } // namespace
 
 void InstallMenus() {
     AddMenuBarItem(panel, "File", "Record data to CSV...", OnStartItem);
     stopItem_ = AddMenuBarItem(panel, "File", "Stop recording", OnStopItem);
+    AddMenuBarItem(panel, "File", "Find sensor...", OnFindSensorItem);
     AddMenuBarItem(panel, "Help", "About Tintaro", OnAboutItem);
     ShowState();
 }

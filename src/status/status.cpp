@@ -93,7 +93,10 @@ void StartLinkStatus() {
 void NotePortOpening(int port) {
     char text[300];
     const std::string device = ComPortDevice(port);
-    std::snprintf(text, sizeof text, "COM%d %s", port, device.empty() ? "(no device)" : device.c_str());
+    const std::string stable = ComStableName(device);
+    std::snprintf(text, sizeof text, "COM%d %s%s%s%s", port,
+                  device.empty() ? "(no device)" : device.c_str(), stable.empty() ? "" : " (",
+                  stable.c_str(), stable.empty() ? "" : ")");
     Show(kPortField, text);
 }
 
@@ -106,7 +109,12 @@ void NoteLinkIdentified(const char *ident) {
 
 void NoteLinkNoReply() {
     answered_ = false;
-    Show(kLinkField, "no reply", true);
+    // A closed connection or a pulled adapter is no silent sensor: the next GET, SEND or GO
+    // takes the port up again.
+    if (ComPortGone(com) == 1)
+        Show(kLinkField, "port gone: connection closed or device away", true);
+    else
+        Show(kLinkField, "no reply", true);
 }
 
 void NoteLinkPortError(const char *message) {
