@@ -30,6 +30,7 @@
 #include "platform/ui.h"
 #include "sim_device.h"
 #include "status/status.h"
+#include "support/ser2net_process.h"
 #include "support/sim_process.h"
 
 namespace {
@@ -179,6 +180,33 @@ BENCHMARK(BM_PollingPtyAt19200Baud)
     ->UseManualTime()
     ->Unit(benchmark::kSecond)
     ->Iterations(1);
+// The same through a device server: ser2net on 127.0.0.1 in front of the simulator's pty, raw
+// TCP and RFC 2217, with the network port's quiet gap (state.range(0) ms) after each reply.
+void NetworkPolling(benchmark::State &state, bool telnet) {
+    testsupport::SimProcess sim({"--scene", "green"});
+    testsupport::Ser2NetProcess server(sim.link, telnet);
+    if (!sim.started || !server.started) {
+        state.SkipWithError("the simulator or ser2net did not start");
+        return;
+    }
+    SetComNetworkQuietGap(double(state.range(0)) / 1000.0);
+    setenv("TINTARO_COM7", server.url().toUtf8().constData(), 1);
+    InitVars();
+    com = 7;
+    InitRS232(com);
+    MeasurePolling(state);
+    CloseCom(7);
+    unsetenv("TINTARO_COM7");
+    SetComNetworkQuietGap(0.010);
+}
+void BM_GetDataSer2NetRawAt19200Baud(benchmark::State &state) {
+    NetworkPolling(state, false);
+}
+void BM_GetDataSer2NetRfc2217At19200Baud(benchmark::State &state) {
+    NetworkPolling(state, true);
+}
+BENCHMARK(BM_GetDataSer2NetRawAt19200Baud)->Arg(10)->Arg(2)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_GetDataSer2NetRfc2217At19200Baud)->Arg(10)->Arg(2)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
 
 // A command-line poll loop on the unpaced simulator on a pty, without the panel: flush, request a
 // data record, wait for its 14 bytes as the program does, wait for the quiet gap that tells a

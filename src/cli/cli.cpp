@@ -12,6 +12,7 @@
 
 #include "cli/common.h"
 #include "line/line.h"
+#include "platform/serial.h"
 
 #ifndef TINTARO_VERSION
 #define TINTARO_VERSION "unknown"
@@ -24,7 +25,8 @@ constexpr char kUsageText[] =
     "Usage: tintaro-cli [--port PORT] COMMAND ...\n"
     "\n"
     "Talks to the colour sensor on PORT: COM1 to COM16 (TINTARO_COM<n> names the device, as in\n"
-    "the window program) or a device path. Default COM1.\n"
+    "the window program), a device path, or a device server's port on the network:\n"
+    "tcp://HOST:PORT (raw TCP) or rfc2217://HOST:PORT (telnet COM port control). Default COM1.\n"
     "\n"
     "Commands:\n"
     "  identify                      print the sensor's identification\n"
@@ -34,6 +36,8 @@ constexpr char kUsageText[] =
     "  diff A B                      compare two blocks; A and B are ram, eeprom or a file\n"
     "  poll [--count N] [--interval SECONDS]\n"
     "                                data records as CSV until N records or SIGINT/SIGTERM\n"
+    "  scan [--ports LIST]           ask COM1 to COM16 (or the ports in LIST, comma-separated)\n"
+    "                                for their identification; one line a port\n"
     "  journal [--sensor TEXT] [--since YYYY-MM-DD] [--limit N]\n"
     "                                the journal's entries as CSV, newest first\n"
     "  journal show ID [-o FILE]     an entry's block as a parameter file\n"
@@ -44,14 +48,15 @@ constexpr char kUsageText[] =
     "\n"
     "Options:\n"
     "  --port PORT   the sensor's port (default COM1)\n"
+    "  --quiet-ms MS the quiet time that ends a reply on a network port (default 10)\n"
     "  --journal PATH  the journal (default TINTARO_JOURNAL, else\n"
     "                $XDG_DATA_HOME/tintaro/journal.sqlite)\n"
     "  --help        this text\n"
     "  --version     the program's version\n"
     "\n"
     "Exit codes: 0 success, 1 the blocks differ, 2 usage error, 3 port missing or cannot be\n"
-    "opened, 4 no reply or a refused reply, 5 parameter file refused or not written, 6 journal\n"
-    "missing or damaged, or no such entry.\n";
+    "opened, 4 no reply or a refused reply (scan: no sensor answered), 5 parameter file\n"
+    "refused or not written, 6 journal missing or damaged, or no such entry.\n";
 
 struct Command {
     const char *name;
@@ -61,7 +66,7 @@ struct Command {
 // Each command's own file implements it; add a row here for a new one.
 constexpr Command kCommands[] = {
     {"identify", Identify}, {"read", Read},       {"write", Write}, {"diff", Diff},
-    {"poll", Poll},         {"journal", Journal}, {"sheet", Sheet},
+    {"poll", Poll},         {"journal", Journal}, {"sheet", Sheet}, {"scan", Scan},
 };
 
 } // namespace
@@ -106,6 +111,14 @@ int Run(int argc, char **argv) {
             if (i + 1 >= args.size() || args[i + 1].empty())
                 return UsageError("--journal needs a file name");
             gJournalOption = args[++i];
+            continue;
+        }
+        if (a == "--quiet-ms") {
+            double ms = 0;
+            if (i + 1 >= args.size() || !ParseSeconds(args[i + 1], &ms) || ms > 1000)
+                return UsageError("--quiet-ms needs milliseconds from 0 to 1000");
+            ++i;
+            SetComNetworkQuietGap(ms / 1000.0);
             continue;
         }
         if (!a.empty() && a[0] == '-')

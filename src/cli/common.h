@@ -127,5 +127,6 @@ int Diff(Link &link, const Args &args);
 int Poll(Link &link, const Args &args);
 int Journal(Link &link, const Args &args);
 int Sheet(Link &link, const Args &args);
+int Scan(Link &link, const Args &args);
 
 } // namespace cli

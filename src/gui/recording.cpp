@@ -15,6 +15,7 @@
 
 #include "Tintarov10/state.h"
 #include "gui/journaling.h"
+#include "gui/find_sensor.h"
 #include "line/line.h"
 #include "platform/files.h"
 #include "platform/timer.h"
@@ -126,12 +127,14 @@ void OnAboutItem(int, int) { ShowAbout(); }
 void OnJournalItem(int, int) { ShowJournal(); }
 void OnCompareItem(int, int) { ComparePanel(); }
 void OnSheetItem(int, int) { ExportSetupSheet(); }
+void OnFindSensorItem(int, int) { FindSensor(); }
 
 } // namespace
 
 void InstallMenus() {
     AddMenuBarItem(panel, "File", "Record data to CSV...", OnStartItem);
     stopItem_ = AddMenuBarItem(panel, "File", "Stop recording", OnStopItem);
+    AddMenuBarItem(panel, "File", "Find sensor...", OnFindSensorItem);
     AddMenuBarItem(panel, "File", "Journal...", OnJournalItem);
     AddMenuBarItem(panel, "File", "Compare...", OnCompareItem);
     AddMenuBarItem(panel, "File", "Export setup sheet...", OnSheetItem);

@@ -130,8 +130,10 @@ void StartLinkStatus() {
 void NotePortOpening(int port) {
     char text[300];
     const std::string device = ComPortDevice(port);
-    std::snprintf(text, sizeof text, "COM%d %s", port,
-                  device.empty() ? "(no device)" : device.c_str());
+    const std::string stable = ComStableName(device);
+    std::snprintf(text, sizeof text, "COM%d %s%s%s%s", port,
+                  device.empty() ? "(no device)" : device.c_str(), stable.empty() ? "" : " (",
+                  stable.c_str(), stable.empty() ? "" : ")");
     Show(kPortField, text);
 }
 
@@ -154,6 +156,10 @@ void NoteLinkFault(line::Reply why) {
         return;
     }
     answered_ = false;
+    // A closed connection or a pulled adapter is no silent sensor: the next GET, SEND or GO
+    // takes the port up again.
+    if (why == line::Reply::kNone && ComPortGone(com) == 1)
+        why = line::Reply::kPortGone;
     Show(kLinkField, line::ReplyText(why), true);
 }
 
