@@ -32,7 +32,10 @@ constexpr char kUsageText[] =
     "  write ram|eeprom FILE         send FILE's block, read it back, compare\n"
     "  diff A B                      compare two blocks; A and B are ram, eeprom or a file\n"
     "  poll [--count N] [--interval SECONDS]\n"
-    "                                data records as CSV until N records or SIGINT/SIGTERM\n"
+    "       [--quiet] [--mqtt URL [--mqtt-password-file FILE] [--mqtt-cafile FILE]]\n"
+    "                                data records as CSV until N records or SIGINT/SIGTERM;\n"
+    "                                --quiet: no CSV; --mqtt: each record and the link's\n"
+    "                                state to a broker, URL mqtt[s]://[USER@]HOST[:PORT]/PREFIX\n"
     "\n"
     "Options:\n"
     "  --port PORT   the sensor's port (default COM1)\n"
@@ -40,7 +43,8 @@ constexpr char kUsageText[] =
     "  --version     the program's version\n"
     "\n"
     "Exit codes: 0 success, 1 the blocks differ, 2 usage error, 3 port missing or cannot be\n"
-    "opened, 4 no reply or a refused reply, 5 parameter file refused or not written.\n";
+    "opened, 4 no reply or a refused reply, 5 parameter file refused or not written, 6 the\n"
+    "MQTT broker refused the user, the password or the certificate.\n";
 
 struct Command {
     const char *name;
