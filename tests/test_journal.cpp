@@ -160,7 +160,7 @@ TEST_F(Journal, EveryTransferOfTheToolLeavesItsEntryAndEntriesGiveTheirBlocksBac
     EXPECT_EQ(entries({"--since", "2999-01-01"}).size(), 0u);
     EXPECT_EQ(entries({"--since", "2000-01-01"}).size(), 4u);
     EXPECT_EQ(run({"journal", "--since", "yesterday"}).code, 2);
-    EXPECT_EQ(run({"journal", "show", "99"}).code, 6);
+    EXPECT_EQ(run({"journal", "show", "99"}).code, 7);
     EXPECT_EQ(run({"write", "ram", "journal:99"}, sim.link).code, 5);
 }
 
@@ -195,7 +195,7 @@ TEST_F(Journal, ABrokenJournalIsReportedAndTheTransferStillWorks) {
     EXPECT_EQ(std::count(damaged.out.begin(), damaged.out.end(), '\n'), 90);
     EXPECT_TRUE(Has(damaged.err, "damaged")) << damaged.err;
     EXPECT_EQ(read(journal), junk);
-    EXPECT_EQ(run({"journal"}).code, 6);
+    EXPECT_EQ(run({"journal"}).code, 7);
 
     // A journal that cannot be made (its folder is a file).
     journal = dir.path() + "/j.sqlite/inside.sqlite";

@@ -35,7 +35,10 @@ constexpr char kUsageText[] =
     "  write ram|eeprom FILE         send FILE's block, read it back, compare\n"
     "  diff A B                      compare two blocks; A and B are ram, eeprom or a file\n"
     "  poll [--count N] [--interval SECONDS]\n"
-    "                                data records as CSV until N records or SIGINT/SIGTERM\n"
+    "       [--quiet] [--mqtt URL [--mqtt-password-file FILE] [--mqtt-cafile FILE]]\n"
+    "                                data records as CSV until N records or SIGINT/SIGTERM;\n"
+    "                                --quiet: no CSV; --mqtt: each record and the link's\n"
+    "                                state to a broker, URL mqtt[s]://[USER@]HOST[:PORT]/PREFIX\n"
     "  scan [--ports LIST]           ask COM1 to COM16 (or the ports in LIST, comma-separated)\n"
     "                                for their identification; one line a port\n"
     "  journal [--sensor TEXT] [--since YYYY-MM-DD] [--limit N]\n"
@@ -56,7 +59,8 @@ constexpr char kUsageText[] =
     "\n"
     "Exit codes: 0 success, 1 the blocks differ, 2 usage error, 3 port missing or cannot be\n"
     "opened, 4 no reply or a refused reply (scan: no sensor answered), 5 parameter file\n"
-    "refused or not written, 6 journal missing or damaged, or no such entry.\n";
+    "refused or not written, 6 the MQTT broker refused the user, the password or the\n"
+    "certificate, 7 journal missing or damaged, or no such entry.\n";
 
 struct Command {
     const char *name;
