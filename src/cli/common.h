@@ -111,6 +111,10 @@ void RecordTransfer(Link &link, journal::Action action, const Block &block, jour
 // The block of journal entry `id`; kOk, or kBadFile with the reason on stderr.
 int LoadJournalBlock(long long id, Block *block);
 
+// Writes `block` as a parameter file to `output`, or to stdout when it is empty or "-". kOk, or
+// kBadFile with the reason on stderr (a link of another user or to nothing is not followed).
+int WriteBlock(const Block &block, const std::string &output);
+
 // ---- Arguments -------------------------------------------------------------------------------
 
 // A whole number of at least 1.

@@ -152,28 +152,6 @@ int List(const Args &args) {
 }
 
 // The block as a parameter file, into `output` or on stdout; kOk or kBadFile.
-int WriteBlock(const Block &block, const std::string &output) {
-    if (!output.empty()) {
-        const int result = ArrayToFile(output.c_str(), block.data(), VAL_UNSIGNED_SHORT_INTEGER,
-                                       protocol::kParaWords, 1, 0, 0, 0, 5, 1, 0);
-        if (result < 0) {
-            std::fprintf(stderr, "tintaro-cli: %s: not written: %s\n", output.c_str(),
-                         result == FILE_NOT_REGULAR ? "not a regular file"
-                                                    : "folder or file not writable");
-            return kBadFile;
-        }
-        return kOk;
-    }
-    std::string text;
-    ArrayToText(block.data(), VAL_UNSIGNED_SHORT_INTEGER, protocol::kParaWords, 5, &text);
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    if (std::fflush(stdout) != 0) {
-        std::fprintf(stderr, "tintaro-cli: standard output: %s\n", std::strerror(errno));
-        return kBadFile;
-    }
-    return kOk;
-}
-
 int Show(const Args &args) {
     std::string output;
     std::string idText;

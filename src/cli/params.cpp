@@ -59,28 +59,7 @@ int Read(Link &link, const Args &args) {
     }
     // Two agreeing reads: the block is the sensor's.
     RecordTransfer(link, action, block, journal::Result::Verified, output);
-    if (!output.empty() && output != "-") {
-        const int result = ArrayToFile(output.c_str(), block.data(), VAL_UNSIGNED_SHORT_INTEGER,
-                                       protocol::kParaWords, 1, 0, 0, 0, 5, 1, 0);
-        if (result < 0) {
-            std::fprintf(stderr, "tintaro-cli: %s: not written: %s\n",
-                         line::EscapedForTerminal(output).c_str(),
-                         result == FILE_NOT_REGULAR   ? "not a regular file"
-                         : result == FILE_UNSAFE_LINK ? "a symbolic link of another user or to "
-                                                        "nothing; not followed"
-                                                      : "folder or file not writable");
-            return kBadFile;
-        }
-        return kOk;
-    }
-    std::string text;
-    ArrayToText(block.data(), VAL_UNSIGNED_SHORT_INTEGER, protocol::kParaWords, 5, &text);
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    if (std::fflush(stdout) != 0) {
-        std::fprintf(stderr, "tintaro-cli: standard output: %s\n", std::strerror(errno));
-        return kBadFile;
-    }
-    return kOk;
+    return WriteBlock(block, output);
 }
 
 int Write(Link &link, const Args &args) {
