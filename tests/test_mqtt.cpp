@@ -317,6 +317,68 @@ TEST(Mqtt, RefusedPassword) {
     }
 }
 
+// mqtts:// with a certificate authority that did not sign the broker's certificate is exit 6,
+// said on stderr, before the sensor is asked, however slowly the broker answers; with the one that
+// did, records are published. The authorities and the certificate are made afresh in the broker's
+// folder.
+TEST(Mqtt, TlsRefusesAnUntrustedBroker) {
+    SimProcess sim({"--fast"});
+    Broker broker;
+    const QString d = broker.dir.path();
+    const QStringList ec{"-newkey", "ec",    "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                         "-nodes",  "-days", "2"};
+    auto openssl = [&](const QStringList &args) {
+        return QProcess::execute("openssl", QStringList{"req", "-x509"} + ec + args) == 0;
+    };
+    ASSERT_TRUE(openssl({"-keyout", d + "/ca.key", "-out", d + "/ca.pem", "-subj", "/CN=Line CA"}));
+    ASSERT_TRUE(
+        openssl({"-keyout", d + "/other.key", "-out", d + "/other.pem", "-subj", "/CN=Other CA"}));
+    ASSERT_TRUE(openssl({"-keyout", d + "/server.key", "-out", d + "/server.pem", "-subj",
+                         "/CN=127.0.0.1", "-CA", d + "/ca.pem", "-CAkey", d + "/ca.key", "-addext",
+                         "subjectAltName=IP:127.0.0.1,DNS:localhost"}));
+    const int tlsPort = FreePort();
+    {
+        QFile conf(d + "/mosquitto.conf");
+        ASSERT_TRUE(conf.open(QIODevice::Append));
+        conf.write(QString("listener %1 127.0.0.1\ncafile %2/ca.pem\ncertfile %2/server.pem\n"
+                           "keyfile %2/server.key\n")
+                       .arg(tlsPort)
+                       .arg(d)
+                       .toLocal8Bit());
+    }
+    ASSERT_TRUE(sim.started && broker.start());
+    ASSERT_TRUE(WaitUntil([&] { return Accepts(tlsPort); }, 10000));
+    const QString url = "mqtts://127.0.0.1:" + QString::number(tlsPort) + "/s6";
+
+    // A broker that answers the handshake at once, and one that holds it for a second, so that
+    // it ends on the client's network thread after the first connect has returned.
+    for (const bool stalled : {false, true}) {
+        const auto pid = pid_t(broker.proc.processId());
+        if (stalled)
+            ::kill(pid, SIGSTOP);
+        QProcess refused;
+        StartCli(refused,
+                 {"poll", "--count", "3", "--mqtt", url, "--mqtt-cafile", d + "/other.pem"},
+                 sim.link);
+        if (stalled) {
+            QThread::msleep(1000);
+            ::kill(pid, SIGCONT);
+        }
+        const int code = Finish(refused);
+        const QByteArray said = refused.readAllStandardError();
+        EXPECT_EQ(code, 6) << stalled << said.constData();
+        EXPECT_TRUE(said.contains("TLS refused")) << said.constData();
+        EXPECT_TRUE(refused.readAllStandardOutput().isEmpty());
+    }
+
+    QProcess trusted;
+    StartCli(trusted,
+             {"poll", "--count", "3", "--quiet", "--mqtt", url, "--mqtt-cafile", d + "/ca.pem"},
+             sim.link);
+    EXPECT_EQ(Finish(trusted), 0) << trusted.readAllStandardError().constData();
+    EXPECT_EQ(broker.retained("s6/state"), kOffline); // read on the plain listener
+}
+
 TEST(Mqtt, UsageErrors) {
     const QStringList bad[] = {
         {"--mqtt", "tcp://host/p"},

@@ -171,6 +171,12 @@ struct MqttPublisher::Client {
     std::string stateJson; // and its message
     bool answered = false; // the broker has answered a connect
     int connack = 0;       // its answer
+    // The TLS handshake failed before any connection: the broker's certificate is not trusted
+    // or not for this host. A broker slow to answer finishes the handshake on the network
+    // thread, after the first connect has returned.
+    bool tlsRefused = false;
+    bool everConnected = false;
+    bool polling = false; // start() has returned: a refusal now is said here
     bool ending = false;
     bool lostSaid = false; // the loss of the broker said on stderr, not yet its return
     int pendingMid = -1;   // the last state end() waits for
@@ -196,6 +202,7 @@ struct MqttPublisher::Client {
         c->connack = rc;
         if (rc == 0) {
             c->connected = true;
+            c->everConnected = true;
             if (c->lostSaid) {
                 std::fprintf(stderr, "tintaro-cli: broker %s: connected again\n", c->where.c_str());
                 c->lostSaid = false;
@@ -217,6 +224,26 @@ struct MqttPublisher::Client {
             std::fprintf(stderr,
                          "tintaro-cli: broker %s: connection lost; polling goes on, "
                          "reconnecting in the background\n",
+                         c->where.c_str());
+            c->lostSaid = true;
+        }
+        c->changed.notify_all();
+    }
+
+    // A handshake that the network thread finishes fails without a disconnect: the library only
+    // logs OpenSSL's error. That log line is how a refused certificate is known then.
+    static void OnLog(mosquitto *, void *obj, int level, const char *text) {
+        auto *c = static_cast<Client *>(obj);
+        if (level != MOSQ_LOG_ERR || std::strncmp(text, "OpenSSL Error", 13) != 0)
+            return;
+        std::lock_guard<std::mutex> lock(c->mutex);
+        if (c->everConnected || c->tlsRefused)
+            return;
+        c->tlsRefused = c->answered = true;
+        if (c->polling && !c->lostSaid) {
+            std::fprintf(stderr,
+                         "tintaro-cli: broker %s: TLS refused (certificate not trusted or not for "
+                         "this host); polling goes on, trying again in the background\n",
                          c->where.c_str());
             c->lostSaid = true;
         }
@@ -313,17 +340,20 @@ int MqttPublisher::start() {
     mosquitto_connect_callback_set(c.mosq, Client::OnConnect);
     mosquitto_disconnect_callback_set(c.mosq, Client::OnDisconnect);
     mosquitto_publish_callback_set(c.mosq, Client::OnPublish);
+    mosquitto_log_callback_set(c.mosq, Client::OnLog);
 
     // The first connect is made here, so that a refused certificate ends the command; a broker
     // that cannot be reached is tried again in the background.
     const int rc = mosquitto_connect(c.mosq, url_.host.c_str(), url_.port, kKeepAliveSeconds);
-    if (rc == MOSQ_ERR_TLS) {
+    auto tlsRefused = [&] {
         std::fprintf(stderr,
                      "tintaro-cli: broker %s: TLS refused (certificate not trusted or not "
                      "for this host)\n",
                      c.where.c_str());
         return kMqttRefused;
-    }
+    };
+    if (rc == MOSQ_ERR_TLS)
+        return tlsRefused();
     if (rc != MOSQ_ERR_SUCCESS) {
         std::fprintf(stderr,
                      "tintaro-cli: broker %s: %s; polling goes on, connecting in the "
@@ -339,9 +369,13 @@ int MqttPublisher::start() {
     if (rc == MOSQ_ERR_SUCCESS) {
         std::unique_lock<std::mutex> lock(c.mutex);
         c.changed.wait_for(lock, kConnackWait, [&] { return c.answered; });
+        if (c.tlsRefused)
+            return tlsRefused();
         if (c.answered && c.connack != 0)
             return kMqttRefused; // said by OnConnect
     }
+    std::lock_guard<std::mutex> lock(c.mutex);
+    c.polling = true;
     return kOk;
 }
 
