@@ -33,14 +33,19 @@ constexpr char kUsageText[] =
     "  diff A B                      compare two blocks; A and B are ram, eeprom or a file\n"
     "  poll [--count N] [--interval SECONDS]\n"
     "                                data records as CSV until N records or SIGINT/SIGTERM\n"
+    "  check [--records N] [--table ram|eeprom|FILE]\n"
+    "                                polls N records (200) and grades each active row of the\n"
+    "                                teach table (RAM by default) as CSV; exit 1 when a row\n"
+    "                                is marginal or failing\n"
     "\n"
     "Options:\n"
     "  --port PORT   the sensor's port (default COM1)\n"
     "  --help        this text\n"
     "  --version     the program's version\n"
     "\n"
-    "Exit codes: 0 success, 1 the blocks differ, 2 usage error, 3 port missing or cannot be\n"
-    "opened, 4 no reply or a refused reply, 5 parameter file refused or not written.\n";
+    "Exit codes: 0 success, 1 the blocks differ or a row is not robust, 2 usage error, 3 port\n"
+    "missing or cannot be opened, 4 no reply or a refused reply, 5 parameter file refused or\n"
+    "not written.\n";
 
 struct Command {
     const char *name;
@@ -50,6 +55,7 @@ struct Command {
 // Each command's own file implements it; add a row here for a new one.
 constexpr Command kCommands[] = {
     {"identify", Identify}, {"read", Read}, {"write", Write}, {"diff", Diff}, {"poll", Poll},
+    {"check", Check},
 };
 
 } // namespace

@@ -96,5 +96,6 @@ int Read(Link &link, const Args &args);
 int Write(Link &link, const Args &args);
 int Diff(Link &link, const Args &args);
 int Poll(Link &link, const Args &args);
+int Check(Link &link, const Args &args);
 
 } // namespace cli

@@ -7,6 +7,7 @@
 #include "com232/link.h"
 #include "gui/gui.h"
 #include "gui/recording.h"
+#include "gui/teachcheck.h"
 #include "line/line.h"
 #include "platform/serial.h"
 #include "platform/timer.h"
@@ -98,6 +99,7 @@ void GetData() {
             ShowGraph();
             NoteRecord();
             RecordShownData();
+            CheckShownData();
         } else {
             ReportTimeout();
             NoteDataFailed();

@@ -3,6 +3,7 @@
 //
 // Recording data records to CSV, and the menu bar.
 #include "gui/recording.h"
+#include "gui/teachcheck.h"
 
 #include <sys/stat.h>
 
@@ -62,6 +63,7 @@ void OnAboutItem(int, int) { ShowAbout(); }
 void InstallMenus() {
     AddMenuBarItem(panel, "File", "Record data to CSV...", OnStartItem);
     stopItem_ = AddMenuBarItem(panel, "File", "Stop recording", OnStopItem);
+    InstallTeachMenu();
     AddMenuBarItem(panel, "Help", "About Tintaro", OnAboutItem);
     ShowState();
 }
