@@ -24,10 +24,13 @@
 #include "Tintarov10/Tintarov10.h"
 #include "com232/com232.h"
 #include "gui/gui.h"
+#include "gui/recording.h"
 #include "platform/serial.h"
 #include "platform/timer.h"
 #include "platform/ui.h"
 #include "sim_device.h"
+#include "status/status.h"
+#include "support/ser2net_process.h"
 #include "support/sim_process.h"
 
 namespace {
@@ -142,6 +145,69 @@ void BM_GetDataPtyAt19200Baud(benchmark::State &state) {
 }
 BENCHMARK(BM_GetDataPtyAt19200Baud)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
 
+// The window program's polling at line speed in each SOURCE view (0 to 6), with recording to CSV
+// off (0) and on (1): tintaro-sensor-sim on a pty at 19200-baud timing, the panel shown and
+// painted, the view picked as the operator does (the ring's value, then its layout).
+std::string g_csvPath; // the answer to the file pop-up of "Record data to CSV..."
+
+void BM_PollingPtyAt19200Baud(benchmark::State &state) {
+    PtySim sim(9, {"--scene", "green"});
+    if (!sim.started()) {
+        state.SkipWithError("the simulator did not start");
+        return;
+    }
+    InitVars();
+    com = 9;
+    InitRS232(com);
+    SetCtrlVal(panel, PANEL_SOURCE, static_cast<u16>(state.range(0)));
+    DispVis();
+    QTemporaryDir dir;
+    const bool recording = state.range(1) != 0;
+    if (recording) {
+        g_csvPath = dir.filePath("data.csv").toStdString();
+        StartRecording();
+        if (!RecordingOn()) {
+            state.SkipWithError("recording did not start");
+            return;
+        }
+    }
+    MeasurePolling(state);
+    StopRecording();
+}
+BENCHMARK(BM_PollingPtyAt19200Baud)
+    ->ArgNames({"source", "csv"})
+    ->ArgsProduct({{0, 1, 2, 3, 4, 5, 6}, {0, 1}})
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1);
+// The same through a device server: ser2net on 127.0.0.1 in front of the simulator's pty, raw
+// TCP and RFC 2217, with the network port's quiet gap (state.range(0) ms) after each reply.
+void NetworkPolling(benchmark::State &state, bool telnet) {
+    testsupport::SimProcess sim({"--scene", "green"});
+    testsupport::Ser2NetProcess server(sim.link, telnet);
+    if (!sim.started || !server.started) {
+        state.SkipWithError("the simulator or ser2net did not start");
+        return;
+    }
+    SetComNetworkQuietGap(double(state.range(0)) / 1000.0);
+    setenv("TINTARO_COM7", server.url().toUtf8().constData(), 1);
+    InitVars();
+    com = 7;
+    InitRS232(com);
+    MeasurePolling(state);
+    CloseCom(7);
+    unsetenv("TINTARO_COM7");
+    SetComNetworkQuietGap(0.010);
+}
+void BM_GetDataSer2NetRawAt19200Baud(benchmark::State &state) {
+    NetworkPolling(state, false);
+}
+void BM_GetDataSer2NetRfc2217At19200Baud(benchmark::State &state) {
+    NetworkPolling(state, true);
+}
+BENCHMARK(BM_GetDataSer2NetRawAt19200Baud)->Arg(10)->Arg(2)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_GetDataSer2NetRfc2217At19200Baud)->Arg(10)->Arg(2)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
+
 // A command-line poll loop on the unpaced simulator on a pty, without the panel: flush, request a
 // data record, wait for its 14 bytes as the program does, wait for the quiet gap that tells a
 // whole reply from one with stray bytes after it, read.
@@ -250,6 +316,8 @@ int main(int argc, char **argv) {
         return 2;
     // Any pop-up (a time-out) is noted on stderr instead of waiting for a click.
     SetPopupHandler([](const PopupRequest &r) {
+        if (r.kind == PopupRequest::FileSelect && !g_csvPath.empty())
+            return PopupAnswer{1, g_csvPath};
         std::fprintf(stderr, "pop-up: %s\n", r.title.c_str());
         return PopupAnswer{};
     });
@@ -257,6 +325,9 @@ int main(int argc, char **argv) {
     panel = LoadPanel(0, "Tintarov10.uir", PANEL);
     if (panel < 0)
         return 3;
+    // The window as the program opens it: status bar and menus around the panel.
+    StartLinkStatus();
+    InstallMenus();
     DisplayPanel(panel); // shown, so that what the records change is really painted
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

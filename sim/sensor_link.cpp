@@ -45,6 +45,7 @@ const char *Faults::Help() {
            "garble:CODE   reply to CODE has the right length but scrambled bytes\n"
            "split:CODE    reply to CODE comes in 3-byte pieces 20 ms apart\n"
            "late:CODE     reply to CODE comes 2.5 s late\n"
+           "misstore:CODE a write with CODE (1 or 2) stores AVERAGE one higher than sent\n"
            "exit-after:N  the sensor goes away after N data records\n"
            "silence-after:N  the sensor stops answering after N data records\n";
 }
@@ -65,7 +66,8 @@ bool Faults::add(const std::string &text, std::string *error) {
     }
     static const std::pair<const char *, Fault> kinds[] = {
         {"silence", Fault::Silence}, {"short", Fault::Short}, {"long", Fault::Long},
-        {"garble", Fault::Garble},   {"split", Fault::Split}, {"late", Fault::Late}};
+        {"garble", Fault::Garble},   {"split", Fault::Split}, {"late", Fault::Late},
+        {"misstore", Fault::Misstore}};
     for (const auto &k : kinds) {
         if (kind != k.first)
             continue;
@@ -192,6 +194,12 @@ void SensorLink::handleFrame(double seconds) {
     if (order == 5 && faults_.silenceAfter >= 0 && records_ >= faults_.silenceAfter) {
         silent_ = true;
         return;
+    }
+    if ((order == 1 || order == 2) && faults_.byOrder[std::size_t(order)] == Fault::Misstore) {
+        // Word 2, AVERAGE, at bytes 8 and 9 of the frame.
+        const std::uint16_t average = std::uint16_t((rx_[8] << 8 | rx_[9]) + 1);
+        rx_[8] = std::uint8_t(average >> 8);
+        rx_[9] = std::uint8_t(average & 0xFF);
     }
     std::string warning;
     std::vector<std::uint8_t> reply = Answer(model_, rx_.data(), seconds, &warning);

@@ -34,6 +34,7 @@ enum class Fault : std::uint8_t {
     Garble,  // right length, scrambled content
     Split,   // delivered in small pieces with pauses between them
     Late,    // sent after 2.5 s, beyond the program's reply time-out
+    Misstore, // a write stores AVERAGE one higher than sent (a sensor that keeps another block)
 };
 
 // Faults to inject, as given on the command line ("silence:5", "long:7", "exit-after:20").
@@ -43,7 +44,7 @@ struct Faults {
     long silenceAfter = -1; // the sensor stops answering after this many data records
 
     // "silence:CODE", "short:CODE", "long:CODE", "garble:CODE", "split:CODE", "late:CODE",
-    // "exit-after:N", "silence-after:N". Returns false with a reason for anything else.
+    // "misstore:CODE", "exit-after:N", "silence-after:N". Returns false with a reason for anything else.
     bool add(const std::string &text, std::string *error);
     static const char *Help();
 };

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include <QDeadlineTimer>
 #include <QTimer>
 
 #include "com232/com232.h"
@@ -24,6 +25,7 @@ protected:
         model.setNoise(0.0);
     }
     void TearDown() override {
+        timers.clear();
         CloseCom(1);
         AttachComDevice(1, nullptr);
         PanelTest::TearDown();
@@ -62,8 +64,26 @@ protected:
     static void later(int ms, std::function<void()> action) {
         QTimer::singleShot(ms, [action = std::move(action)] { action(); });
     }
+    // Runs `action` from the event loop once `ready` holds, however long the machine takes to
+    // get there; after 30 s it runs anyway, so that a program that never gets there fails the
+    // test instead of hanging it. The test's end stops it.
+    void when(std::function<bool()> ready, std::function<void()> action) {
+        QTimer *timer = timers.emplace_back(std::make_unique<QTimer>()).get();
+        timer->setInterval(5);
+        QObject::connect(timer, &QTimer::timeout,
+                         [timer, ready = std::move(ready), action = std::move(action),
+                          giveUp = QDeadlineTimer(30000)] {
+                             if (!ready() && !giveUp.hasExpired())
+                                 return;
+                             timer->stop();
+                             action();
+                         });
+        timer->start();
+    }
+    long records() const { return device->link().records(); }
 
     sensorsim::SensorModel model;
     std::unique_ptr<sensorsim::SimComDevice> device;
     std::vector<std::string> traffic;
+    std::vector<std::unique_ptr<QTimer>> timers;
 };

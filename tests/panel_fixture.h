@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QTest>
+
 #include <gtest/gtest.h>
 
 #include "Tintarov10/Tintarov10.h"
@@ -17,11 +21,16 @@
 struct PopupRecorder {
     std::vector<PopupRequest> shown;
     std::deque<std::string> fileAnswers; // "" = cancel
+    std::deque<int> questionAnswers;     // 1 yes, 0 no; yes when empty
 
     void install() {
         SetPopupHandler([this](const PopupRequest &r) {
             shown.push_back(r);
             PopupAnswer a;
+            if (r.kind == PopupRequest::Question && !questionAnswers.empty()) {
+                a.result = questionAnswers.front();
+                questionAnswers.pop_front();
+            }
             if (r.kind == PopupRequest::FileSelect) {
                 if (fileAnswers.empty() || fileAnswers.front().empty()) {
                     a.result = 0;
@@ -42,6 +51,20 @@ struct PopupRecorder {
     }
     ~PopupRecorder() { SetPopupHandler(nullptr); }
 };
+
+// A shortcut key presses its button and clicks it a moment later (an animated click): runs
+// events until no button is held down any more, so that the click and its callback are over,
+// however long the machine takes. False when one is still down after 30 s.
+inline bool ShortcutClicksDone() {
+    return QTest::qWaitFor(
+        [] {
+            for (QWidget *w : QApplication::allWidgets())
+                if (auto *b = qobject_cast<QAbstractButton *>(w); b && b->isDown())
+                    return false;
+            return true;
+        },
+        30000);
+}
 
 // Loads the panel into the global `panel` the way start-up does (callbacks registered first),
 // without opening a serial port. InitVars is left to each test.

@@ -262,15 +262,96 @@ TEST(CliSensor, RepliesOfTheWrongLengthAreRefused) {
             EXPECT_TRUE(o.out.empty()) << o.out;
         }
     }
-    // A reply garbled on the way back makes the write's read back differ: listed, exit 1.
-    SimProcess sim({"--fast", "--fault", "garble:3"});
-    ASSERT_TRUE(sim.started);
-    Outcome o = RunCli({"write", "ram", setup}, sim.link);
-    EXPECT_EQ(o.code, 1) << o.err;
-    EXPECT_TRUE(QRegularExpression("^[0-9]+\t[A-Za-z0-9 .-]+\t[0-9]+\t[0-9]+\n")
-                    .match(QString::fromStdString(o.out))
-                    .hasMatch())
-        << o.out;
+}
+
+// Noise of the right length: a block read twice must agree, a record must agree with itself, and
+// a write counts only when the sensor gives the block back.
+TEST(CliSensor, WritesAreVerifiedAndNoiseIsRefused) {
+    QTemporaryDir dir;
+    const QString setup = dir.path() + "/setup.dat";
+    WriteText(setup, Block(300, 0, 0)); // AVERAGE 10
+    {
+        // The sensor keeps AVERAGE 11: the differing word, exit 1, after reading it twice.
+        SimProcess sim({"--fast", "--fault", "misstore:1"});
+        ASSERT_TRUE(sim.started);
+        Outcome o = RunCli({"write", "ram", setup}, sim.link);
+        EXPECT_EQ(o.code, 1) << o.err;
+        EXPECT_EQ(o.out, "2\tAVERAGE\t10\t11\n");
+        // Then the identification for the journal entry.
+        EXPECT_EQ(OrdersReceived(sim.log), "1337");
+    }
+    {
+        // Every reply to a read scrambled anew: the two reads never agree.
+        SimProcess sim({"--fast", "--fault", "garble:3"});
+        ASSERT_TRUE(sim.started);
+        for (const QStringList &args : {QStringList{"write", "ram", setup}, {"read", "ram"},
+                                        {"diff", "ram", setup}}) {
+            Outcome o = RunCli(args, sim.link);
+            EXPECT_EQ(o.code, 4) << args.join(' ').toStdString();
+            EXPECT_NE(o.err.find("replies differ"), std::string::npos) << o.err;
+            EXPECT_TRUE(o.out.empty()) << o.out;
+        }
+    }
+    {
+        SimProcess sim({"--fast", "--fault", "silence:3"});
+        ASSERT_TRUE(sim.started);
+        Outcome o = RunCli({"write", "ram", setup}, sim.link);
+        EXPECT_EQ(o.code, 4);
+        EXPECT_NE(o.err.find("RAM write not confirmed: no reply"), std::string::npos) << o.err;
+    }
+    {
+        // Garbled records give no row; polling goes on and the count is told on stderr.
+        SimProcess sim({"--fast", "--fault", "garble:5"});
+        ASSERT_TRUE(sim.started);
+        Outcome o = RunCli({"poll", "--count", "6"}, sim.link);
+        EXPECT_EQ(o.code, 0) << o.err;
+        EXPECT_EQ(o.out, "time,x,y,int,red,green,blue,cno\n");
+        EXPECT_NE(o.err.find("6 records refused: line noise?"), std::string::npos) << o.err;
+    }
+}
+
+// Replies that begin as a request does are replies: RED 85 and GREEN 5 start 00 55 00 05, a
+// block with POWER 85 and PMOD 3 starts 00 55 00 03. A fake sensor on a pty sends exactly those.
+TEST(CliSensor, RepliesThatBeginLikeTheRequestAreNoEcho) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const QString slave = QString::fromLocal8Bit(ptsname(master));
+    // R 85, G 5, B 10: X 3480, Y 204, INT 33, no colour.
+    const unsigned char record[14] = {0, 85, 0, 5, 0, 10, 0x0D, 0x98, 0, 204, 0, 33, 0, 255};
+    unsigned char block[180] = {0, 85, 0, 3, 0, 1};
+    std::atomic<bool> done{false};
+    std::thread sensor([&] {
+        std::string frame;
+        char buf[512];
+        while (!done) {
+            pollfd pfd{master, POLLIN, 0};
+            if (::poll(&pfd, 1, 20) <= 0)
+                continue;
+            const ssize_t n = ::read(master, buf, sizeof buf);
+            if (n <= 0)
+                continue;
+            frame.append(buf, std::size_t(n));
+            while (frame.size() >= 184) {
+                const int order = static_cast<unsigned char>(frame[3]);
+                frame.erase(0, 184);
+                const unsigned char *reply = order == 5 ? record : order == 3 ? block : nullptr;
+                const std::size_t size = order == 5 ? sizeof record : sizeof block;
+                if (reply && ::write(master, reply, size) != ssize_t(size))
+                    return;
+            }
+        }
+    });
+    Outcome poll = RunCli({"--port", slave, "poll", "--count", "2"});
+    EXPECT_EQ(poll.code, 0) << poll.err;
+    EXPECT_NE(poll.out.find(",3480,204,33,85,5,10,255\n"), std::string::npos) << poll.out;
+    Outcome read = RunCli({"--port", slave, "read", "ram"});
+    EXPECT_EQ(read.code, 0) << read.err;
+    EXPECT_EQ(read.out.rfind("   85\n    3\n    1\n", 0), 0u) << read.out;
+    done = true;
+    sensor.join();
+    ::close(master);
 }
 
 // A loopback plug: everything sent comes straight back.
@@ -301,6 +382,88 @@ TEST(CliSensor, LineThatEchoesTheRequestIsRefused) {
     done = true;
     echo.join();
     ::close(master);
+}
+
+// A sensor on a pty whose identification carries an escape sequence, a bell and mark-up.
+TEST(CliSensor, IdentificationAndFileNamesReachTheTerminalEscaped) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const QString slave = QString::fromLocal8Bit(ptsname(master));
+    const std::string ident = "\x1b]0;pwned\x07\x1b[2J<b>\\x</b>\xe9";
+    std::atomic<bool> done{false};
+    std::thread sensor([&] {
+        std::size_t got = 0;
+        char buf[512];
+        while (!done) {
+            pollfd pfd{master, POLLIN, 0};
+            if (::poll(&pfd, 1, 20) <= 0)
+                continue;
+            const ssize_t n = ::read(master, buf, sizeof buf);
+            if (n <= 0)
+                break;
+            got += std::size_t(n);
+            if (got < 184)
+                continue;
+            got = 0;
+            char reply[96] = {};
+            for (std::size_t i = 0; i < 48; ++i)
+                reply[2 * i + 1] = i < ident.size() ? ident[i] : ' ';
+            if (::write(master, reply, sizeof reply) != ssize_t(sizeof reply))
+                break;
+        }
+    });
+    Outcome o = RunCli({"--port", slave, "identify"});
+    done = true;
+    sensor.join();
+    ::close(master);
+    EXPECT_EQ(o.code, 0) << o.err;
+    EXPECT_EQ(o.out.rfind("\\x1b]0;pwned\\x07\\x1b[2J<b>\\\\x</b>\\xe9 ", 0), 0u) << o.out;
+    for (const std::string &text : {o.out, o.err})
+        EXPECT_TRUE(std::all_of(text.begin(), text.end(), [](char c) {
+            return c == '\n' || (c >= 0x20 && c < 0x7F);
+        })) << text;
+
+    // A file name with an escape sequence in it is printed escaped too.
+    QTemporaryDir dir;
+    const QString odd = dir.path() + "/\x1b[31mbad.dat";
+    Outcome refused = RunCli({"--port", dir.path() + "/nowhere", "diff", odd, odd});
+    EXPECT_EQ(refused.code, 5);
+    EXPECT_NE(refused.err.find("\\x1b[31mbad.dat"), std::string::npos) << refused.err;
+    EXPECT_EQ(refused.err.find('\x1b'), std::string::npos);
+}
+
+TEST(CliSensor, ReadOutputIsAFileStdoutOrRefusedAtAForeignLink) {
+    SimProcess sim({"--fast"});
+    ASSERT_TRUE(sim.started);
+    QTemporaryDir dir;
+    Outcome empty = RunCli({"read", "ram", "-o", ""}, sim.link);
+    EXPECT_EQ(empty.code, 2) << empty.err;
+    Outcome dash = RunCli({"read", "ram", "-o", "-"}, sim.link);
+    EXPECT_EQ(dash.code, 0) << dash.err;
+    EXPECT_EQ(std::count(dash.out.begin(), dash.out.end(), '\n'), 90);
+    EXPECT_FALSE(QFile::exists(dir.path() + "/-"));
+
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "planting a link of another user needs root";
+    // Another user's links in a shared folder: one to a file of ours, one to nothing.
+    const QString victim = dir.path() + "/victim.dat";
+    WriteText(victim, "mine\n");
+    const QString planted = dir.path() + "/init.dat", dangling = dir.path() + "/new.dat";
+    ASSERT_EQ(::symlink(victim.toLocal8Bit().constData(), planted.toLocal8Bit().constData()), 0);
+    ASSERT_EQ(::symlink((dir.path() + "/created").toLocal8Bit().constData(),
+                        dangling.toLocal8Bit().constData()),
+              0);
+    for (const QString &link : {planted, dangling}) {
+        ASSERT_EQ(::lchown(link.toLocal8Bit().constData(), 65534, 65534), 0);
+        Outcome o = RunCli({"read", "ram", "-o", link}, sim.link);
+        EXPECT_EQ(o.code, 5) << o.err;
+        EXPECT_NE(o.err.find(link.toStdString()), std::string::npos) << o.err;
+        EXPECT_NE(o.err.find("symbolic link"), std::string::npos) << o.err;
+    }
+    EXPECT_EQ(ReadAll(victim), "mine\n");
+    EXPECT_FALSE(QFile::exists(dir.path() + "/created"));
 }
 
 TEST(CliPoll, RecordsAsCsvInTheirColumnsUntilCountOrSignal) {

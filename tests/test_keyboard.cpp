@@ -73,6 +73,9 @@ TEST_F(KeyboardTest, TabVisitsBothColumnsInReadingOrderAndComesRoundInBothAreas)
     for (int id : params)
         EXPECT_TRUE(shown(id)) << "Tab stop on hidden control " << id;
     EXPECT_EQ(std::set<int>(params.begin(), params.end()).size(), params.size()) << "no repeats";
+    // The zoom graph lies behind the X/Y graph: no stop there, only the graph in front.
+    EXPECT_EQ(Pos(params, PANEL_GRAPHDATA1), Pos(params, PANEL_SOURCE) + 1);
+    EXPECT_EQ(Pos(params, PANEL_GRAPHDATA2), params.size()) << "stop on the covered zoom graph";
 
     // Teach area: the table is one stop, every teach button is reached, and Tab leaves.
     SetCtrlVal(panel, PANEL_PARAVISIBLE, std::int32_t{0});
@@ -87,6 +90,11 @@ TEST_F(KeyboardTest, TabVisitsBothColumnsInReadingOrderAndComesRoundInBothAreas)
         EXPECT_EQ(Pos(teach, id), teach.size()) << "hidden parameter " << id << " skipped";
     for (int id : teach)
         EXPECT_TRUE(shown(id)) << "Tab stop on hidden control " << id;
+    // With the zoom graph in front, it is the stop and the X/Y graph behind it is not.
+    CBF_ButtonZoom(panel, PANEL_ZOOM, EVENT_COMMIT, nullptr, 0, 0);
+    const std::vector<int> zoomed = tabRound(PANEL_PARAVISIBLE);
+    EXPECT_LT(Pos(zoomed, PANEL_GRAPHDATA2), zoomed.size());
+    EXPECT_EQ(Pos(zoomed, PANEL_GRAPHDATA1), zoomed.size());
 
     // Inside the table the arrows move between cells; Tab goes on to the next control.
     auto *table = qobject_cast<QTableWidget *>(platform::FindCtrl(panel, PANEL_TABLE));

@@ -3,6 +3,7 @@
 //
 // Graph widgets and graph operations: cursor, plots, axes, strip chart, traces, repaints.
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QMouseEvent>
@@ -432,13 +433,18 @@ TEST_F(GraphPanel, ACursorMoveAFrameAfterTheLastIsDrawnWithThePanel) {
     EXPECT_EQ(graph->replotCount(), before);
     ProcessSystemEventsDrawLater();
     EXPECT_EQ(graph->replotCount(), before) << "replotted before the panel was drawn";
+    QElapsedTimer sinceReplot;
+    sinceReplot.start();
     DrawPanels();
     EXPECT_EQ(graph->replotCount(), before + 1);
 
-    // A move right after waits for the frame time to pass.
+    // A move right after waits for the frame time to pass. A machine that held this thread
+    // for a frame time meanwhile makes it no longer "right after": then it is drawn at once.
     ASSERT_EQ(SetGraphCursor(panel, kGraph, 1, 300, 400), 0);
     DrawPanels();
-    EXPECT_EQ(graph->replotCount(), before + 1);
+    if (sinceReplot.elapsed() < 16) {
+        EXPECT_EQ(graph->replotCount(), before + 1);
+    }
     EXPECT_TRUE(QTest::qWaitFor([&] { return graph->replotCount() == before + 2; }, 5000));
 }
 
@@ -457,15 +463,87 @@ TEST_F(GraphPanel, StripsRepaintedAfterCursorMovesMatchAFullRepaint) {
         DrawPanels();
     }
     const QPoint at = graph->mapTo(frame, QPoint(0, 0));
-    const QImage shown = frame->screen()
-                             ->grabWindow(frame->winId(), at.x(), at.y(), graph->width(),
-                                          graph->height())
-                             .toImage()
-                             .convertToFormat(QImage::Format_RGB32);
+    const QImage shown =
+        frame->screen()
+            ->grabWindow(frame->winId(), at.x(), at.y(), graph->width(), graph->height())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
     const QImage full = graph->grab().toImage().convertToFormat(QImage::Format_RGB32);
     ASSERT_FALSE(shown.isNull());
     ASSERT_EQ(shown.size(), full.size());
     EXPECT_TRUE(shown == full) << "the screen differs from a full repaint of the graph";
+}
+
+// Each record the program empties the strip chart and plots the whole history again. Only the
+// traces are drawn anew; after records, a trace hidden, a scale widened and a history replaced
+// wholesale, the screen shows what a full replot draws, and the traces the last 100 records.
+TEST_F(GraphPanel, StripChartRedrawnPerRecordMatchesAFullReplot) {
+    DisplayPanel(panel);
+    QWidget *frame = strip->window();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
+    std::vector<double> history(700);
+    long next = 0; // records so far; record r, trace t holds a value that moves with r and t
+    const auto record = [&](double scale) {
+        std::copy(history.begin() + 7, history.end(), history.begin());
+        for (int t = 0; t < 7; ++t)
+            history[693 + t] = scale * ((next * 37 + t * 500) % 4096) / 4096.0;
+        ++next;
+        ASSERT_EQ(SetCtrlAttribute(panel, kStrip, ATTR_POINTS_PER_SCREEN, 101), 0);
+        ASSERT_EQ(PlotStripChart(panel, kStrip, history.data(), 700, 0, 0, VAL_DOUBLE), 0);
+        QTest::qWait(20); // a frame time: each record is drawn on its own
+        DrawPanels();
+    };
+    const auto matchesFullReplot = [&](const char *after) {
+        QCoreApplication::processEvents();
+        for (int t = 1; t <= 7; ++t) {
+            const QCPGraphDataContainer &drawn = *strip->graph(t - 1)->data();
+            ASSERT_EQ(drawn.size(), 100) << after << ", trace " << t;
+            for (int k = 0; k < 100; ++k) {
+                ASSERT_EQ((drawn.constBegin() + k)->key, k);
+                ASSERT_EQ((drawn.constBegin() + k)->value, history[size_t(7 * k + t - 1)])
+                    << after << ", trace " << t << ", point " << k;
+            }
+        }
+        const QPoint at = strip->mapTo(frame, QPoint(0, 0));
+        const QImage shown =
+            frame->screen()
+                ->grabWindow(frame->winId(), at.x(), at.y(), strip->width(), strip->height())
+                .toImage()
+                .convertToFormat(QImage::Format_RGB32);
+        strip->replot(QCustomPlot::rpImmediateRefresh);
+        const QImage full = strip->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(shown.size(), full.size());
+        EXPECT_TRUE(shown == full) << "after " << after << " the screen differs from a full replot";
+    };
+
+    for (int i = 0; i < 101; ++i)
+        record(4095);
+    QTest::qWait(20);
+    DrawPanels();
+    const int full = strip->fullReplotCount();
+    for (int i = 0; i < 8; ++i)
+        record(4095);
+    EXPECT_EQ(strip->fullReplotCount(), full) << "a record replotted axes, grid and legend";
+    matchesFullReplot("records");
+
+    ASSERT_EQ(SetTraceAttribute(panel, kStrip, 2, ATTR_TRACE_VISIBLE, 0), 0);
+    for (int i = 0; i < 4; ++i)
+        record(4095);
+    matchesFullReplot("a trace hidden");
+
+    for (int i = 0; i < 4; ++i)
+        record(6000); // beyond the left scale: it widens
+    matchesFullReplot("a wider scale");
+
+    strip->resize(strip->width() - 60, strip->height() - 40);
+    for (int i = 0; i < 4; ++i)
+        record(4095);
+    matchesFullReplot("a resize");
+
+    for (double &v : history)
+        v = 100;
+    record(1000);
+    matchesFullReplot("a history replaced");
 }
 
 TEST_F(GraphPanel, CallsChangeDataAtOnceButRepaintLater) {

@@ -182,6 +182,12 @@ TEST_F(Recording, WriteFailureWhilePollingStopsRecordingAfterThePollEnds) {
     const std::string text = readAll(csv);
     EXPECT_LE(text.size(), 300u);
     EXPECT_GT(lines(text), 1);
+    // The row that did not fit is not left torn: the file ends with the last whole row.
+    ASSERT_FALSE(text.empty());
+    EXPECT_EQ(text.back(), '\n');
+    std::istringstream rows(text);
+    for (std::string row; std::getline(rows, row);)
+        EXPECT_EQ(std::count(row.begin(), row.end(), ','), 7) << row;
 }
 
 TEST_F(Recording, AboutNamesVersionsLicenceAndTheSensor) {

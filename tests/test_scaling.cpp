@@ -146,6 +146,7 @@ TEST_F(ScalingTest, AClickOnTheZoomGraphLandsOnTheGraphCoordinatesUnderTheMouseA
 #include <QThread>
 
 #include "support/sim_process.h"
+#include "support/traffic_log.h"
 #include "support/xserver.h"
 
 namespace {
@@ -167,7 +168,15 @@ struct RealWindow {
         if (app.waitForStarted(5000))
             id = x.xdotool({"search", "--sync", "--onlyvisible", "--name", "Tintaro V1.0"})
                      .section('\n', 0, 0);
-        QThread::msleep(1500); // start-up's identification and parameter read
+        // Start-up's identification and parameter read: the block is sent, and a moment to
+        // show it.
+        testsupport::WaitUntil(
+            [this] {
+                const std::vector<Frame> log = ReadLog(sim.log);
+                return log.size() >= 4 && log[2].rx && log[2].order == 3 && !log[3].rx;
+            },
+            20000);
+        QThread::msleep(300);
     }
     ~RealWindow() {
         app.terminate();

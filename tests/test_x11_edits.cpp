@@ -92,19 +92,31 @@ TEST(RealWindow, TypedValuesReachTheSensorWhenF9FollowsWithoutEnter) {
         QThread::msleep(200);
     };
 
+    // Waits for the `n`-th SEND to RAM to reach the sensor, however long the machine takes.
+    const auto sent = [&](std::size_t n) {
+        return testsupport::WaitUntil(
+            [&] {
+                std::size_t writes = 0;
+                for (const Frame &f : ReadLog(sim.log))
+                    writes += f.rx && f.order == 1;
+                return writes >= n;
+            },
+            20000);
+    };
+
     // HOLD: select its text, type a new value, F9 at once.
     clickAt(at.hold, 3);
     x.xdotool({"key", "ctrl+a"});
     type("345");
     x.xdotool({"key", "F9"});
-    QThread::msleep(700);
+    EXPECT_TRUE(sent(1));
 
     // A teach-table cell: the table in place of the parameters, a cell typed into, F9.
     clickAt(at.paraSwitch);
     clickAt(at.cell);
     type("777");
     x.xdotool({"key", "F9"});
-    QThread::msleep(700);
+    EXPECT_TRUE(sent(2));
 
     app.terminate();
     if (!app.waitForFinished(5000))

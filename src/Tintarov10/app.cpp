@@ -82,6 +82,13 @@ void InitVars() {
 
 int CBF_P(int, int event, void *, int, int) {
     if (event == EVENT_CLOSE) {
+        // Edits that went nowhere would be lost without a word.
+        if (PanelDiffersFromKept() &&
+            ConfirmPopup("Tintaro", "",
+                         "The panel has changes that are not in the sensor or a file. "
+                         "Close anyway?",
+                         CONFIRM_CLOSE_CANCEL) != 1)
+            return 0;
         poll = 0;
         QuitUserInterface(0);
     }

@@ -9,6 +9,8 @@
 
 #include "Tintarov10/command_line.h"
 #include "Tintarov10/state.h"
+#include "gui/journaling.h"
+#include "platform/serial.h"
 
 #ifndef TINTARO_VERSION
 #define TINTARO_VERSION "unknown"
@@ -75,6 +77,28 @@ CommandLine ParseCommandLine(int argc, const char *const *argv) {
             }
             continue;
         }
+        const bool journalEq = a.rfind("--journal=", 0) == 0;
+        if (a == "--journal" || journalEq) {
+            if (journalEq)
+                cl.journal = a.substr(10);
+            else if (i + 1 < argc && argv[i + 1])
+                cl.journal = argv[++i];
+            if (cl.journal.empty())
+                return fail("--journal needs a file name");
+            continue;
+        }
+        if (a == "--quiet-ms" || a.rfind("--quiet-ms=", 0) == 0) {
+            if (a == "--quiet-ms" && i + 1 < argc && argv[i + 1])
+                value = argv[++i];
+            else if (a != "--quiet-ms")
+                value = a.substr(11);
+            char *end = nullptr;
+            const double ms = value.empty() ? -1 : std::strtod(value.c_str(), &end);
+            if (value.empty() || *end != '\0' || !(ms >= 0 && ms <= 1000))
+                return fail("--quiet-ms needs milliseconds from 0 to 1000");
+            cl.quietMs = ms;
+            continue;
+        }
         if (a == "-platform" || a == "--platform") {
             if (i + 1 >= argc)
                 return fail(a + " needs a platform name");
@@ -87,18 +111,23 @@ CommandLine ParseCommandLine(int argc, const char *const *argv) {
 }
 
 std::string UsageText() {
-    return "Usage: tintaro [--port COMn|DEVICE]\n"
+    return "Usage: tintaro [--port COMn|DEVICE] [--journal PATH]\n"
            "\n"
            "The front end of the RGB colour sensor on an RS-232 line.\n"
            "\n"
            "Options:\n"
            "  --port COMn     start on COM port n (1 to 16) instead of COM1\n"
-           "  --port DEVICE   start on COM1 with DEVICE behind it (e.g. /dev/ttyUSB0)\n"
+           "  --port DEVICE   start on COM1 with DEVICE behind it (e.g. /dev/ttyUSB0,\n"
+           "                  /dev/serial/by-id/..., tcp://HOST:PORT, rfc2217://HOST:PORT)\n"
+           "  --quiet-ms MS   quiet time that ends a reply on a network port (default 10)\n"
+           "  --journal PATH  record every transfer in this journal instead of\n"
+           "                  TINTARO_JOURNAL or $XDG_DATA_HOME/tintaro/journal.sqlite\n"
            "  --help          show this text and exit\n"
            "  --version       show the version and exit\n"
            "\n"
            "COM<n> stands for the device in the environment variable TINTARO_COM<n> when set,\n"
-           "otherwise for the n-th serial port of the system.\n";
+           "otherwise for the n-th serial port of the system. A device server's port on the\n"
+           "network is tcp://HOST:PORT (raw TCP) or rfc2217://HOST:PORT (telnet COM port control).\n";
 }
 
 std::string VersionText() {
@@ -123,5 +152,9 @@ int ApplyCommandLine(const CommandLine &cl, std::FILE *out, std::FILE *err) {
         ::setenv("TINTARO_COM1", cl.device.c_str(), 1);
     if (cl.port > 0)
         startcom = static_cast<u16>(cl.port);
+    if (!cl.journal.empty())
+        SetJournalPath(cl.journal.c_str());
+    if (cl.quietMs >= 0)
+        SetComNetworkQuietGap(cl.quietMs / 1000.0);
     return -1;
 }

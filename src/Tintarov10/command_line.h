@@ -12,6 +12,8 @@ struct CommandLine {
     Action action = Action::Run;
     int port = 0;        // --port COMn: the COM number to start on (0: the default COM1)
     std::string device;  // --port DEVICE: the device that stands for COM1
+    std::string journal; // --journal PATH: the setup journal (empty: the default place)
+    double quietMs = -1; // --quiet-ms: the quiet gap ending a reply on a network port (-1: default)
     std::string message; // Error: what was wrong
 };
 

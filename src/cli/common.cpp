@@ -85,9 +85,11 @@ int Link::open() {
     if (result < 0) {
         if (port_.path.empty())
             std::fprintf(stderr, "tintaro-cli: %s (%s): %s\n", port_.name().c_str(),
-                         device.empty() ? "no device" : device.c_str(), OpenFailure(result));
+                         device.empty() ? "no device" : line::EscapedForTerminal(device).c_str(),
+                         OpenFailure(result));
         else
-            std::fprintf(stderr, "tintaro-cli: %s: %s\n", device.c_str(), OpenFailure(result));
+            std::fprintf(stderr, "tintaro-cli: %s: %s\n", line::EscapedForTerminal(device).c_str(),
+                         OpenFailure(result));
         return kNoPort;
     }
     SetComTime(port_.number, line::kReplyTimeout);
@@ -109,6 +111,7 @@ int Link::transact(unsigned char order, const Block &block, int expected, double
         *sentAt = start;
     const int written = ComWrt(port_.number, request_, protocol::kRequestBytes);
     if (written != protocol::kRequestBytes) {
+        lastReply_ = written < 0 ? line::Reply::kPortGone : line::Reply::kNone;
         std::fprintf(stderr, "tintaro-cli: %s: the request could not be sent\n",
                      port_.name().c_str());
         return kNoReply;
@@ -121,24 +124,33 @@ int Link::transact(unsigned char order, const Block &block, int expected, double
         lastBegin_ = start;
         pacing_ = line::kPacingAfterRead;
     }
+    lastReply_ = line::Reply::kOk;
     if (expected == 0)
         return kOk;
-    received_ = line::WaitAndRead(port_.number, expected, start, reply_, int(sizeof reply_));
-    if (protocol::EchoesRequest(reply_, std::size_t(received_), request_)) {
+    bool portFailed = false;
+    received_ = line::WaitAndRead(port_.number, expected, start, reply_, int(sizeof reply_),
+                                  nullptr, nullptr, &portFailed);
+    lastReply_ = line::ClassifyReply(received_, expected, reply_, request_, portFailed);
+    switch (lastReply_) {
+    case line::Reply::kOk:
+        return kOk;
+    case line::Reply::kEcho:
         std::fprintf(stderr, "tintaro-cli: %s: the line echoes the request; no sensor answers\n",
                      port_.name().c_str());
-        return kNoReply;
+        break;
+    case line::Reply::kNone:
+        std::fprintf(stderr, "tintaro-cli: %s: no reply from the sensor\n", port_.name().c_str());
+        break;
+    case line::Reply::kPortGone:
+        std::fprintf(stderr, "tintaro-cli: %s: port gone (device away or not open)\n",
+                     port_.name().c_str());
+        break;
+    default:
+        std::fprintf(stderr, "tintaro-cli: %s: reply refused: %d bytes instead of %d (%s)\n",
+                     port_.name().c_str(), received_, expected, line::ReplyText(lastReply_));
+        break;
     }
-    if (received_ != expected) {
-        if (received_ == 0)
-            std::fprintf(stderr, "tintaro-cli: %s: no reply from the sensor\n",
-                         port_.name().c_str());
-        else
-            std::fprintf(stderr, "tintaro-cli: %s: reply refused: %d bytes instead of %d\n",
-                         port_.name().c_str(), received_, expected);
-        return kNoReply;
-    }
-    return kOk;
+    return kNoReply;
 }
 
 // ---- Parameter blocks ------------------------------------------------------------------------
@@ -156,26 +168,40 @@ bool ParseMemory(const std::string &text, bool *eeprom) {
 }
 
 int LoadFile(const std::string &path, Block *block) {
+    if (long long id = 0; journal::ParseReference(path, &id))
+        return LoadJournalBlock(id, block);
     Block loaded{};
     const int result = FileToArray(path.c_str(), loaded.data(), VAL_UNSIGNED_SHORT_INTEGER,
                                    protocol::kParaWords, 1, 0, 0, 1);
     if (result < 0) {
-        std::fprintf(stderr, "tintaro-cli: parameter file refused: %s: %s\n", path.c_str(),
-                     line::ParamFileRefusal(result));
+        std::fprintf(stderr, "tintaro-cli: parameter file refused: %s: %s\n",
+                     line::EscapedForTerminal(path).c_str(), line::ParamFileRefusal(result));
         return kBadFile;
     }
     *block = loaded;
     return kOk;
 }
 
-int ReadBlock(Link &link, bool eeprom, Block *block) {
+line::Reply LinkBlockReader::readBlock(Block *block) {
     const Block none{};
-    const int result = link.transact(eeprom ? protocol::kReadEeprom : protocol::kReadRam, none,
-                                     protocol::kParaReplyBytes);
-    if (result != kOk)
-        return result;
-    protocol::DecodeWords(link.reply(), protocol::kParaWords, block->data());
-    return kOk;
+    if (link_.transact(eeprom_ ? protocol::kReadEeprom : protocol::kReadRam, none,
+                       protocol::kParaReplyBytes) == kOk)
+        protocol::DecodeWords(link_.reply(), protocol::kParaWords, block->data());
+    return link_.lastReply();
+}
+
+int ReadBlock(Link &link, bool eeprom, Block *block) {
+    LinkBlockReader reader(link, eeprom);
+    line::Reply why = line::Reply::kOk;
+    if (line::ReadAgreed(reader, block, &why) == line::Transfer::kVerified)
+        return kOk;
+    // A failed read has told why already.
+    if (why == line::Reply::kDiffer)
+        std::fprintf(stderr,
+                     "tintaro-cli: %s: %s block refused: two reads gave different replies "
+                     "(replies differ: line noise?)\n",
+                     link.name().c_str(), eeprom ? "EEPROM" : "RAM");
+    return kNoReply;
 }
 
 // Prints each differing word: index, name, the value in a, the value in b (tab-separated).
@@ -211,6 +237,33 @@ bool ParseSeconds(const std::string &text, double *out) {
         return false;
     *out = v;
     return true;
+}
+
+// ---- Output ----------------------------------------------------------------------------------
+
+int WriteBlock(const Block &block, const std::string &output) {
+    if (!output.empty() && output != "-") {
+        const int result = ArrayToFile(output.c_str(), block.data(), VAL_UNSIGNED_SHORT_INTEGER,
+                                       protocol::kParaWords, 1, 0, 0, 0, 5, 1, 0);
+        if (result < 0) {
+            std::fprintf(stderr, "tintaro-cli: %s: not written: %s\n",
+                         line::EscapedForTerminal(output).c_str(),
+                         result == FILE_NOT_REGULAR   ? "not a regular file"
+                         : result == FILE_UNSAFE_LINK ? "a symbolic link of another user or to "
+                                                        "nothing; not followed"
+                                                      : "folder or file not writable");
+            return kBadFile;
+        }
+        return kOk;
+    }
+    std::string text;
+    ArrayToText(block.data(), VAL_UNSIGNED_SHORT_INTEGER, protocol::kParaWords, 5, &text);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    if (std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "tintaro-cli: standard output: %s\n", std::strerror(errno));
+        return kBadFile;
+    }
+    return kOk;
 }
 
 } // namespace cli

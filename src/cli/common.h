@@ -13,11 +13,13 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "journal/journal.h"
+#include "line/transfer.h"
 #include "protocol/protocol.h"
 
 namespace cli {
 
-using Block = std::array<std::uint16_t, protocol::kParaWords>;
+using Block = line::Block;
 using Args = std::vector<std::string>;
 
 // Set by SIGINT and SIGTERM once InstallStopSignals has run.
@@ -57,6 +59,8 @@ public:
     int transact(unsigned char order, const Block &block, int expected, double *sentAt = nullptr);
 
     const char *reply() const { return reply_; }
+    // How the last reply came (kPortGone also when the request could not be sent).
+    line::Reply lastReply() const { return lastReply_; }
     std::string name() const { return port_.name(); }
     const PortChoice &port() const { return port_; }
 
@@ -68,19 +72,48 @@ private:
     char request_[protocol::kRequestBytes] = {};
     char reply_[1024] = {};
     int received_ = 0;
+    line::Reply lastReply_ = line::Reply::kOk;
 };
 
 // ---- Parameter blocks ------------------------------------------------------------------------
 
 // "ram" or "eeprom" (either case); false for anything else.
 bool ParseMemory(const std::string &text, bool *eeprom);
-// A parameter file's block; kOk, or kBadFile with the reason on stderr (block untouched).
+// A parameter file's block, or a journal entry's for "journal:ID"; kOk, or kBadFile with the
+// reason on stderr (block untouched).
 int LoadFile(const std::string &path, Block *block);
-// The block in the sensor's RAM or EEPROM; kOk or kNoReply.
+// The block in the sensor's RAM or EEPROM, read twice and taken only when both replies agree;
+// kOk or kNoReply (with the reason on stderr).
 int ReadBlock(Link &link, bool eeprom, Block *block);
+// Single reads of one memory through `link`, for the agreeing read and a write's read-back.
+class LinkBlockReader : public line::BlockReader {
+public:
+    LinkBlockReader(Link &link, bool eeprom) : link_(link), eeprom_(eeprom) {}
+    line::Reply readBlock(Block *block) override;
+
+private:
+    Link &link_;
+    bool eeprom_;
+};
 // Prints each differing word on stdout: index, name, the value in a, the value in b
 // (tab-separated). Returns the number of differing words.
 int PrintDifferences(const Block &a, const Block &b);
+
+// ---- The journal (journal.cpp) ---------------------------------------------------------------
+
+// --journal PATH; empty: TINTARO_JOURNAL or the default place.
+extern std::string gJournalOption;
+// Records a transfer on `link` in the journal (with the sensor's identification, asked once per
+// run); a journal that cannot be opened or written is told on stderr and the command goes on.
+// `id` (may be null) receives the entry's id, 0 when none was added.
+void RecordTransfer(Link &link, journal::Action action, const Block &block, journal::Result result,
+                    const std::string &file, long long *id = nullptr);
+// The block of journal entry `id`; kOk, or kBadFile with the reason on stderr.
+int LoadJournalBlock(long long id, Block *block);
+
+// Writes `block` as a parameter file to `output`, or to stdout when it is empty or "-". kOk, or
+// kBadFile with the reason on stderr (a link of another user or to nothing is not followed).
+int WriteBlock(const Block &block, const std::string &output);
 
 // ---- Arguments -------------------------------------------------------------------------------
 
@@ -96,6 +129,9 @@ int Read(Link &link, const Args &args);
 int Write(Link &link, const Args &args);
 int Diff(Link &link, const Args &args);
 int Poll(Link &link, const Args &args);
+int Journal(Link &link, const Args &args);
+int Sheet(Link &link, const Args &args);
+int Scan(Link &link, const Args &args);
 int Check(Link &link, const Args &args);
 
 } // namespace cli

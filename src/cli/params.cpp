@@ -25,7 +25,8 @@ int Identify(Link &link, const Args &args) {
         return r;
     char ident[protocol::kIdentReplyBytes / 2 + 1];
     protocol::DecodeIdent(link.reply(), ident);
-    std::printf("%s\n", ident);
+    // The text is the sensor's: an escape sequence in it must not reach the terminal.
+    std::printf("%s\n", line::EscapedForTerminal(ident).c_str());
     return kOk;
 }
 
@@ -38,6 +39,8 @@ int Read(Link &link, const Args &args) {
             if (i + 1 >= args.size())
                 return UsageError("read: -o needs a file name");
             output = args[++i];
+            if (output.empty())
+                return UsageError("read: -o needs a file name (- for standard output)");
         } else if (!haveMemory && ParseMemory(args[i], &eeprom)) {
             haveMemory = true;
         } else {
@@ -49,27 +52,14 @@ int Read(Link &link, const Args &args) {
     if (const int r = link.open(); r != kOk)
         return r;
     Block block{};
-    if (const int r = ReadBlock(link, eeprom, &block); r != kOk)
+    const journal::Action action = eeprom ? journal::Action::ReadEeprom : journal::Action::ReadRam;
+    if (const int r = ReadBlock(link, eeprom, &block); r != kOk) {
+        RecordTransfer(link, action, Block{}, journal::Result::Refused, output);
         return r;
-    if (!output.empty()) {
-        const int result = ArrayToFile(output.c_str(), block.data(), VAL_UNSIGNED_SHORT_INTEGER,
-                                       protocol::kParaWords, 1, 0, 0, 0, 5, 1, 0);
-        if (result < 0) {
-            std::fprintf(stderr, "tintaro-cli: %s: not written: %s\n", output.c_str(),
-                         result == FILE_NOT_REGULAR ? "not a regular file"
-                                                    : "folder or file not writable");
-            return kBadFile;
-        }
-        return kOk;
     }
-    std::string text;
-    ArrayToText(block.data(), VAL_UNSIGNED_SHORT_INTEGER, protocol::kParaWords, 5, &text);
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    if (std::fflush(stdout) != 0) {
-        std::fprintf(stderr, "tintaro-cli: standard output: %s\n", std::strerror(errno));
-        return kBadFile;
-    }
-    return kOk;
+    // Two agreeing reads: the block is the sensor's.
+    RecordTransfer(link, action, block, journal::Result::Verified, output);
+    return WriteBlock(block, output);
 }
 
 int Write(Link &link, const Args &args) {
@@ -82,17 +72,32 @@ int Write(Link &link, const Args &args) {
         return r;
     if (const int r = link.open(); r != kOk)
         return r;
+    const journal::Action action =
+        eeprom ? journal::Action::WriteEeprom : journal::Action::WriteRam;
     if (const int r =
             link.transact(eeprom ? protocol::kWriteEeprom : protocol::kWriteRam, block, 0);
-        r != kOk)
+        r != kOk) {
+        RecordTransfer(link, action, block, journal::Result::Refused, args[1]);
         return r;
+    }
+    // The sensor never acknowledges a write: the same memory is read back (after the write's
+    // pause) and compared, as the window program does it.
+    LinkBlockReader reader(link, eeprom);
     Block back{};
-    if (const int r = ReadBlock(link, eeprom, &back); r != kOk)
-        return r;
-    if (back == block)
+    line::Reply why = line::Reply::kOk;
+    const line::Transfer outcome = line::VerifyWrite(reader, block, &back, &why);
+    RecordTransfer(link, action, block, journal::ResultOf(outcome), args[1]);
+    if (outcome == line::Transfer::kVerified)
         return kOk;
+    const char *memory = eeprom ? "EEPROM" : "RAM";
+    if (outcome == line::Transfer::kNotConfirmed) {
+        std::fprintf(stderr, "tintaro-cli: %s: %s write not confirmed: %s\n",
+                     line::EscapedForTerminal(link.name()).c_str(), memory, line::ReplyText(why));
+        return kNoReply;
+    }
     std::fprintf(stderr, "tintaro-cli: %s %s does not hold %s; differing words (file, sensor):\n",
-                 link.name().c_str(), eeprom ? "EEPROM" : "RAM", args[1].c_str());
+                 line::EscapedForTerminal(link.name()).c_str(), memory,
+                 line::EscapedForTerminal(args[1]).c_str());
     PrintDifferences(block, back);
     return kDifferent;
 }
@@ -114,9 +119,15 @@ int Diff(Link &link, const Args &args) {
         if (const int r = link.open(); r != kOk)
             return r;
         for (int i = 0; i < 2; ++i)
-            if (fromSensor[i])
-                if (const int r = ReadBlock(link, eeprom[i], &blocks[i]); r != kOk)
+            if (fromSensor[i]) {
+                const journal::Action action =
+                    eeprom[i] ? journal::Action::ReadEeprom : journal::Action::ReadRam;
+                if (const int r = ReadBlock(link, eeprom[i], &blocks[i]); r != kOk) {
+                    RecordTransfer(link, action, Block{}, journal::Result::Refused, "");
                     return r;
+                }
+                RecordTransfer(link, action, blocks[i], journal::Result::Verified, "");
+            }
     }
     return PrintDifferences(blocks[0], blocks[1]) == 0 ? kOk : kDifferent;
 }

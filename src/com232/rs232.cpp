@@ -20,6 +20,8 @@ constexpr int kIdentBytes = protocol::kIdentReplyBytes;
 constexpr char kEchoWarning[] =
     " ATTENTION! \n \n LINE ECHOES THE REQUEST \n NO SENSOR ANSWERS ON THIS PORT";
 
+bool portFailed = false; // the last reply wait saw a port error
+
 } // namespace
 
 const char *ComErrorText(int result) {
@@ -52,10 +54,15 @@ int WriteRequest(unsigned char orderCode) {
 void WaitAndReadReply(int expected, void (*meanwhile)()) {
     tstart = Timer();
     double waited = 0.0;
-    const int count = line::WaitAndRead(com, expected, tstart, szReadBuf,
-                                        static_cast<int>(sizeof szReadBuf), &waited, meanwhile);
+    const int count =
+        line::WaitAndRead(com, expected, tstart, szReadBuf, static_cast<int>(sizeof szReadBuf),
+                          &waited, meanwhile, &portFailed);
     tdiff = waited;
     nBytesR = static_cast<u16>(count);
+}
+
+line::Reply LastReply(int expected) {
+    return line::ClassifyReply(nBytesR, expected, szReadBuf, szWriteBuf, portFailed);
 }
 
 void ReportTimeout() {
@@ -87,15 +94,16 @@ void CheckComLine() {
     WaitAndReadReply(kIdentBytes);
     // A loopback plug or an echoing adapter sends the request back; its bytes would pass for
     // an identification and the program's own block for the sensor's.
-    if (protocol::EchoesRequest(szReadBuf, nBytesR, szWriteBuf)) {
+    const line::Reply reply = LastReply(kIdentBytes);
+    if (reply == line::Reply::kEcho) {
         SetCtrlVal(panel, PANEL_STATUS, "LINE ECHOES THE REQUEST");
         NoteLinkEchoes();
         MessagePopup("INFO", kEchoWarning);
         return;
     }
-    if (nBytesR != kIdentBytes) {
+    if (reply != line::Reply::kOk) {
+        NoteLinkFault(reply); // before the pop-up: the status bar says why while it is open
         ReportTimeout();
-        NoteLinkNoReply();
         return;
     }
     char ident[kIdentBytes / 2 + 1];

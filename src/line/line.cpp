@@ -12,11 +12,13 @@
 namespace line {
 
 int WaitAndRead(int port, int expected, double start, char *buffer, int size, double *elapsed,
-                void (*meanwhile)()) {
+                void (*meanwhile)(), bool *portFailed) {
     int waiting = 0;
     double waited = 0.0;
+    bool failed = false;
     do {
         waiting = WaitInQLen(port, expected);
+        failed = failed || waiting < 0;
         if (meanwhile) {
             meanwhile(); // what arrives meanwhile is pulled by the next look or the quiet wait
             meanwhile = nullptr;
@@ -33,8 +35,12 @@ int WaitAndRead(int port, int expected, double start, char *buffer, int size, do
     if (waiting > expected)
         waiting = WaitComQuiet(port, size - 1);
     // A negative length is a port error: nothing is read and the reply counts as missing.
+    failed = failed || waiting < 0;
     const int count = std::min(waiting, size);
-    return count > 0 ? std::max(ComRd(port, buffer, count), 0) : 0;
+    const int read = count > 0 ? ComRd(port, buffer, count) : 0;
+    if (portFailed)
+        *portFailed = failed || read < 0;
+    return std::max(read, 0);
 }
 
 const char *ParamFileRefusal(int result) {
@@ -64,6 +70,34 @@ std::string CsvRow(double seconds, const std::uint16_t *r) {
                   unsigned(r[4]), unsigned(r[5]), unsigned(r[0]), unsigned(r[1]), unsigned(r[2]),
                   unsigned(r[6]));
     return row;
+}
+
+std::string EscapedForTerminal(const std::string &text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c >= 0x20 && c < 0x7F) {
+            out += ch;
+        } else {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02x", c);
+            out += hex;
+        }
+    }
+    return out;
+}
+
+std::string WithoutControls(const std::string &text) {
+    std::string out = text;
+    for (char &ch : out) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || (c >= 0x7F && c <= 0x9F))
+            ch = '?';
+    }
+    return out;
 }
 
 } // namespace line

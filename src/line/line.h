@@ -26,8 +26,11 @@ constexpr double kPacingAfterRead = 0.2;
 // the wait for the expected count took. `meanwhile`, when given, is called once, after the
 // first look at the line: work done there overlaps the wire time, and what arrives during it
 // still counts (bytes after the reply are noise however late the program looks).
+// `portFailed`, when given, is set when the port reported an error during the wait (its device
+// went away, it is not open), and cleared otherwise.
 int WaitAndRead(int port, int expected, double start, char *buffer, int size,
-                double *elapsed = nullptr, void (*meanwhile)() = nullptr);
+                double *elapsed = nullptr, void (*meanwhile)() = nullptr,
+                bool *portFailed = nullptr);
 
 // Why a parameter file was refused, for a FileToArray result ("FEWER THAN 90 VALUES" ...).
 const char *ParamFileRefusal(int result);
@@ -37,5 +40,13 @@ const char *ParamFileRefusal(int result);
 // number). Both end in a newline.
 const char *CsvHeader();
 std::string CsvRow(double seconds, const std::uint16_t *record);
+
+// A text from outside (the sensor's identification, a file name) for a terminal: printable
+// ASCII as it is, a backslash as "\\", every other byte as "\xNN", so that no escape sequence
+// or stray byte reaches the terminal.
+std::string EscapedForTerminal(const std::string &text);
+// The same text for a window, byte for byte (Latin-1 stays Latin-1): control characters (C0,
+// DEL, C1) become '?'.
+std::string WithoutControls(const std::string &text);
 
 } // namespace line

@@ -123,6 +123,20 @@ int ArrayToText(const void *array, int dataType, int count, int fieldWidth, std:
     return FILE_OK;
 }
 
+int CheckSaveTarget(const char *file) {
+    if (!file || !*file)
+        return FILE_BAD_ARGUMENT;
+#ifdef __unix__
+    struct stat link {};
+    if (::lstat(file, &link) != 0 || !S_ISLNK(link.st_mode))
+        return FILE_OK;
+    struct stat target {};
+    if (link.st_uid != ::geteuid() || ::stat(file, &target) != 0)
+        return FILE_UNSAFE_LINK;
+#endif
+    return FILE_OK;
+}
+
 namespace {
 
 int WriteArrayFile(const char *file, const void *array, int dataType, int count, int groups,
@@ -135,6 +149,8 @@ int WriteArrayFile(const char *file, const void *array, int dataType, int count,
         result != FILE_OK)
         return result;
     const QByteArray text = QByteArray::fromStdString(formatted);
+    if (const int checked = CheckSaveTarget(file); checked != FILE_OK)
+        return checked;
     // The rename below would put a regular file in the place of a FIFO or a device node.
     const QFileInfo target(QFile::decodeName(file));
     if (target.exists() && !target.isFile())

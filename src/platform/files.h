@@ -21,6 +21,13 @@ int ArrayToText(const void *array, int dataType, int count, int fieldWidth, std:
 int ArrayToFile(const char *file, const void *array, int dataType, int count, int groups, int order,
                 int layout, int columnSeparation, int fieldWidth, int fileType, int fileAction);
 
+// Whether a save may go to `file`. A symbolic link there is followed only when the user running
+// the program owns it and it leads to an existing file (the rule the kernel's protected_symlinks
+// applies in shared folders): a link planted by someone else must not make the program replace
+// their target, nor a dangling one create it. Returns FILE_OK (no link, or one of ours),
+// FILE_UNSAFE_LINK, or FILE_BAD_ARGUMENT for an empty name. ArrayToFile checks this itself.
+int CheckSaveTarget(const char *file);
+
 // Reads `count` elements. Numbers may be separated by white space, commas or tabs. A missing
 // file, fewer or more than `count` values, a token that is not a number or a value outside
 // the type is refused with a negative code and `array` left untouched. Anything but a regular
@@ -39,4 +46,5 @@ enum {
     FILE_BAD_ARGUMENT = -6,
     FILE_TOO_MANY_VALUES = -7,
     FILE_NOT_REGULAR = -8, // a FIFO, a device or a folder
+    FILE_UNSAFE_LINK = -9, // a symbolic link of another user, or one that leads nowhere
 };

@@ -17,8 +17,7 @@ using platform::TintaroStripChart;
 
 namespace {
 
-template <class W>
-W *FindWidget(int panel, int control, const char *call = __builtin_FUNCTION()) {
+template <class W> W *FindWidget(int panel, int control, const char *call = __builtin_FUNCTION()) {
     return qobject_cast<W *>(platform::FindCtrl(panel, control, call));
 }
 
@@ -100,11 +99,12 @@ int PlotStripChart(int panel, int control, const void *values, int count, int st
         return UIE_BAD_CONTROL;
     if (!values || count < 0 || start < 0 || skip < 0 || !KnownType(type))
         return UIE_BAD_ARGUMENT;
-    QVector<double> taken;
-    taken.reserve(count);
+    // Called for every record: the values pass through one buffer that keeps its capacity.
+    static QVector<double> taken;
+    taken.resize(count);
     const long long stride = static_cast<long long>(skip) + 1;
     for (int k = 0; k < count; ++k)
-        taken.append(Element(values, type, start + k * stride));
+        taken[k] = Element(values, type, start + k * stride);
     s->append(taken.constData(), count);
     return UIE_NO_ERROR;
 }

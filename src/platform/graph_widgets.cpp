@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 
 #include "platform/private/internal.h"
 #include "platform/ui.h"
@@ -48,7 +49,10 @@ CoalescedPlot::CoalescedPlot(QWidget *parent) : QCustomPlot(parent) {
     mTimer.setInterval(kFrameMs);
     connect(&mTimer, &QTimer::timeout, this, &CoalescedPlot::flush);
     // Whoever triggers a replot (our timer, a resize), it draws the current state.
-    connect(this, &QCustomPlot::beforeReplot, this, [this] { prepareReplot(); });
+    connect(this, &QCustomPlot::beforeReplot, this, [this] {
+        ++mFullReplots;
+        prepareReplot();
+    });
     setAutoAddPlottableToLegend(false);
 }
 
@@ -60,9 +64,9 @@ CoalescedPlot::~CoalescedPlot() {
 // just before it next draws (FlushDue), together with the displays written with it. Sooner
 // changes, and a plot outside a panel, wait for the timer, so that a fast stream of calls
 // replots at most once a frame.
-void CoalescedPlot::scheduleReplot(bool cursorOnly) {
-    if (cursorOnly)
-        mCursorDirty = true;
+void CoalescedPlot::scheduleReplot(bool partial) {
+    if (partial)
+        mPartialDirty = true;
     else
         mFullDirty = true;
     const qint64 since = mSinceFlush.isValid() ? mSinceFlush.elapsed() : kFrameMs;
@@ -71,7 +75,8 @@ void CoalescedPlot::scheduleReplot(bool cursorOnly) {
             mDue = true;
             sDue.push_back(this);
             // The frame's next drawing replots it; ask for one without marking the whole plot
-            // for repainting (a moved cursor repaints two thin strips).
+            // for repainting (a moved cursor repaints two thin strips, new strip-chart values
+            // the plot area).
             QCoreApplication::postEvent(window(), new QEvent(QEvent::UpdateRequest),
                                         Qt::LowEventPriority);
         }
@@ -93,7 +98,7 @@ void CoalescedPlot::FlushDue() {
 void CoalescedPlot::showEvent(QShowEvent *event) {
     QCustomPlot::showEvent(event);
     // Changes made while hidden were kept back; draw them now.
-    if (mFullDirty || mCursorDirty)
+    if (mFullDirty || mPartialDirty)
         mTimer.start();
 }
 
@@ -117,13 +122,13 @@ void CoalescedPlot::paintEvent(QPaintEvent *event) {
 void CoalescedPlot::flush() {
     if (!isVisible())
         return; // nothing to see; showEvent catches up
-    if (!mFullDirty && !mCursorDirty)
+    if (!mFullDirty && !mPartialDirty)
         return; // drawn already, when its window was
     if (mFullDirty)
         replot(rpQueuedRefresh);
     else
-        repaintCursor(); // only the cursor moved: repaint the strips it left and entered
-    mFullDirty = mCursorDirty = false;
+        repaintPartial(); // the cursor moved or the values changed: repaint only that
+    mFullDirty = mPartialDirty = false;
     mSinceFlush.restart();
     ++mReplots;
 }
@@ -396,7 +401,7 @@ QRegion TintaroGraph::cursorRegion(const QPoint &pixel) const {
 
 // The crosshair is painted over the plot rather than drawn into it, so that moving it
 // repaints two thin strips instead of the whole graph: the live point moves every record.
-void TintaroGraph::repaintCursor() {
+void TintaroGraph::repaintPartial() {
     // A live point that stays on its pixel (the noise of a still colour) changes nothing on
     // the screen.
     const QPoint at = cursorPixel();
@@ -470,6 +475,7 @@ void TintaroGraph::mousePressEvent(QMouseEvent *event) {
         axisRect()->rect().contains(event->position().toPoint())) {
         mDragging = true;
         event->accept();
+        mDragPixel = event->position();
         moveCursorToPixel(event->position());
         report(false);
         return;
@@ -480,6 +486,9 @@ void TintaroGraph::mousePressEvent(QMouseEvent *event) {
 void TintaroGraph::mouseMoveEvent(QMouseEvent *event) {
     if (mDragging && (event->buttons() & Qt::LeftButton)) {
         event->accept();
+        if (event->position() == mDragPixel)
+            return;
+        mDragPixel = event->position();
         const double ox = mCursorX, oy = mCursorY;
         moveCursorToPixel(event->position());
         if (ox != mCursorX || oy != mCursorY)
@@ -494,7 +503,8 @@ void TintaroGraph::mouseReleaseEvent(QMouseEvent *event) {
         mDragging = false;
         event->accept();
         const double ox = mCursorX, oy = mCursorY;
-        moveCursorToPixel(event->position());
+        if (event->position() != mDragPixel)
+            moveCursorToPixel(event->position());
         if ((ox != mCursorX || oy != mCursorY) && !report(false))
             return;
         report(true);
@@ -571,7 +581,27 @@ TraceLook lookFor(const QString &name, int index) {
 
 const char *const kDefaultTraceNames = "RED,GREEN,BLUE,INT,C-No,UL,LL";
 
+bool SameValue(double a, double b) {
+    return a == b || (std::isnan(a) && std::isnan(b));
+}
+
 } // namespace
+
+// A trace that the chart can draw into its layer's buffer by itself, the way the layer draws
+// its children in a full replot, so that both give the same pixels.
+class TraceGraph : public QCPGraph {
+public:
+    using QCPGraph::QCPGraph;
+    void drawOnLayer(QCPPainter *painter) {
+        if (!realVisibility())
+            return;
+        painter->save();
+        painter->setClipRect(clipRect().translated(0, -1));
+        applyDefaultAntialiasingHint(painter);
+        draw(painter);
+        painter->restore();
+    }
+};
 
 TintaroStripChart::TintaroStripChart(QWidget *parent) : CoalescedPlot(parent) {
     StyleAxis(xAxis);
@@ -593,6 +623,11 @@ TintaroStripChart::TintaroStripChart(QWidget *parent) : CoalescedPlot(parent) {
     legend->setMargins(QMargins(2, 0, 2, 0));
     legend->setVisible(true);
 
+    // The traces (on the current layer, "main") get a paint buffer of their own: the grid below
+    // them and the axes and legend above are drawn only when they change.
+    mTracesLayer = currentLayer();
+    mTracesLayer->setMode(QCPLayer::lmBuffered);
+
     rebuildTraces();
 }
 
@@ -611,14 +646,13 @@ void TintaroStripChart::rebuildTraces() {
         Trace t;
         t.name = i < names.size() ? names[i].trimmed() : QString("Trace %1").arg(i + 1);
         const bool right = i + 1 == mRightTrace;
-        t.graph = addGraph(xAxis, right ? yAxis2 : yAxis);
+        t.graph = new TraceGraph(xAxis, right ? yAxis2 : yAxis);
         t.graph->setName(t.name);
         const TraceLook look = lookFor(t.name, i);
         t.graph->setPen(QPen(look.color, look.style == Qt::SolidLine ? 1.5 : 1.2, look.style));
         t.graph->setLineStyle(QCPGraph::lsLine);
         if (right)
             yAxis2->setTickLabelColor(look.color);
-        t.dirty = true;
         mTraces.push_back(t);
     }
     applyXRange();
@@ -648,13 +682,14 @@ void TintaroStripChart::applyXRange() {
 bool TintaroStripChart::setPointsPerScreen(int points) {
     if (points < 1)
         return false;
+    // The same span again (the program empties the chart before it plots the whole history
+    // anew) changes no scale: only the traces are drawn again, and only if their values differ.
+    const bool sameSpan = points == mPointsPerScreen;
     mPointsPerScreen = points;
-    for (Trace &t : mTraces) {
-        t.values.clear();
-        t.dirty = true;
-    }
+    for (Trace &t : mTraces)
+        t.values.clear(); // keeps the capacity: refilling does not allocate
     applyXRange();
-    scheduleReplot();
+    scheduleReplot(sameSpan);
     return true;
 }
 
@@ -668,15 +703,17 @@ void TintaroStripChart::append(const double *values, int count) {
         const int excess = static_cast<int>(t.values.size()) - mPointsPerScreen;
         if (excess > 0)
             t.values.remove(0, excess); // the oldest drop out at the left
-        t.dirty = true;
     }
-    scheduleReplot();
+    scheduleReplot(true);
 }
 
 bool TintaroStripChart::setTraceVisible(int trace, bool visible) {
     if (trace < 1 || trace > traceCount())
         return false;
-    mTraces[static_cast<size_t>(trace - 1)].visible = visible;
+    bool &shown = mTraces[static_cast<size_t>(trace - 1)].visible;
+    if (shown == visible)
+        return true; // nothing changes on the screen
+    shown = visible;
     rebuildLegend();
     scheduleReplot();
     return true;
@@ -701,18 +738,30 @@ QString TintaroStripChart::traceName(int trace) const {
     return mTraces[static_cast<size_t>(trace - 1)].name;
 }
 
-void TintaroStripChart::prepareReplot() {
+bool TintaroStripChart::syncTraces() {
+    bool changed = false;
     double lo = 0, hi = mYMax;
     bool leftShown = false, rightShown = false;
     for (size_t i = 0; i < mTraces.size(); ++i) {
         Trace &t = mTraces[i];
-        if (t.dirty) {
-            QVector<QCPGraphData> data;
-            data.reserve(t.values.size());
-            for (int k = 0; k < t.values.size(); ++k)
-                data.append(QCPGraphData(k, t.values[k]));
-            t.graph->data()->set(data, true);
-            t.dirty = false;
+        QCPGraphDataContainer &data = *t.graph->data();
+        const int n = static_cast<int>(t.values.size());
+        if (data.size() == n) {
+            // Keys stay 0..n-1: only the values move, so they are written where they are.
+            auto it = data.begin();
+            for (int k = 0; k < n; ++k, ++it) {
+                if (!SameValue(it->value, t.values[k])) {
+                    it->value = t.values[k];
+                    changed = changed || t.visible;
+                }
+            }
+        } else {
+            QVector<QCPGraphData> points;
+            points.reserve(n);
+            for (int k = 0; k < n; ++k)
+                points.append(QCPGraphData(k, t.values[k]));
+            data.set(points, true);
+            changed = changed || t.visible;
         }
         const bool onRight = static_cast<int>(i) + 1 == mRightTrace;
         rightShown = rightShown || (t.visible && onRight);
@@ -727,15 +776,64 @@ void TintaroStripChart::prepareReplot() {
             }
         }
     }
-    if (rightShown && !leftShown) {
-        // Only the right-hand trace: the left scale takes its range, so the chart reads
-        // 0..255 on one scale instead of an unused 0..4095 beside it.
-        yAxis->setRange(yAxis2->range());
-        yAxis2->setVisible(false);
-    } else {
-        yAxis->setRange(lo, hi);
-        yAxis2->setVisible(rightShown);
+    // Only the right-hand trace: the left scale takes its range, so the chart reads 0..255 on
+    // one scale instead of an unused 0..4095 beside it.
+    const bool rightOnly = rightShown && !leftShown;
+    mWantedY = rightOnly ? yAxis2->range() : QCPRange(lo, hi);
+    mWantedRight = rightShown && !rightOnly;
+    return changed;
+}
+
+void TintaroStripChart::prepareReplot() {
+    syncTraces();
+    yAxis->setRange(mWantedY);
+    yAxis2->setVisible(mWantedRight);
+}
+
+QCPAbstractPaintBuffer *TintaroStripChart::tracesBuffer() {
+    if (hasInvalidatedPaintBuffers())
+        return nullptr;
+    // The buffers are handed out bottom up as the plot sets them up: the logical layers share
+    // one, a buffered layer takes the next, and the logical layers above it the one after.
+    int index = 0;
+    for (int i = 0; i < mLayers.size(); ++i) {
+        const bool buffered = mLayers[i]->mode() == QCPLayer::lmBuffered;
+        if (buffered)
+            ++index;
+        if (mLayers[i] == mTracesLayer)
+            break;
+        if (buffered && i + 1 < mLayers.size() && mLayers[i + 1]->mode() == QCPLayer::lmLogical)
+            ++index;
     }
+    return index < mPaintBuffers.size() ? mPaintBuffers[index].data() : nullptr;
+}
+
+// New values: the traces' layer is drawn again under the plot area and only that area is
+// repainted, from the buffers; the axes, grid and legend stay. A change of scale replots all.
+void TintaroStripChart::repaintPartial() {
+    if (!syncTraces())
+        return; // the same values as drawn: nothing on the screen changes
+    QCPAbstractPaintBuffer *buffer = tracesBuffer();
+    if (!buffer || mWantedY != yAxis->range() || mWantedRight != yAxis2->visible()) {
+        replot(rpQueuedRefresh);
+        return;
+    }
+    // The traces are clipped to the plot area moved up one pixel, as in a full replot.
+    const QRect area = axisRect()->rect();
+    const QRect dirty = area.united(area.translated(0, -1));
+    std::unique_ptr<QCPPainter> painter(buffer->startPainting());
+    if (!painter || !painter->isActive()) {
+        replot(rpQueuedRefresh);
+        return;
+    }
+    painter->setCompositionMode(QPainter::CompositionMode_Source);
+    painter->fillRect(dirty, Qt::transparent);
+    painter->setCompositionMode(QPainter::CompositionMode_SourceOver);
+    for (Trace &t : mTraces)
+        t.graph->drawOnLayer(painter.get());
+    painter.reset();
+    buffer->donePainting();
+    update(dirty);
 }
 
 bool TintaroStripChart::event(QEvent *event) {

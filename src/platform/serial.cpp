@@ -6,6 +6,8 @@
 // without an event loop.
 #include "platform/serial.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSerialPortInfo>
 #include <QString>
 
@@ -18,6 +20,7 @@
 #include <vector>
 
 #include "platform/private/log.h"
+#include "platform/private/net_port_device.h"
 #include "platform/private/serial_port_device.h"
 
 using platform::Logged;
@@ -98,7 +101,7 @@ private:
 struct Port {
     bool open = false;
     ComDevice *device = nullptr; // the attached device or `owned`
-    std::unique_ptr<platform::SerialPortDevice> owned;
+    std::unique_ptr<ComDevice> owned; // a real port or a network port
     InputQueue queue;
     std::size_t lastReported = 0; // queue length at the last GetInQLen
     double charSeconds = 10.0 / 19200.0;
@@ -117,6 +120,7 @@ struct Port {
 
 std::array<Port, kMaxComPort + 1> g_ports;
 std::array<ComDevice *, kMaxComPort + 1> g_attached{};
+double g_networkQuiet = 0.010; // seconds
 
 bool ValidNumber(int port) {
     return port >= 1 && port <= kMaxComPort;
@@ -169,8 +173,9 @@ double QuietGap(const Port &p) {
         if (mean < p.charSeconds)
             gap = 2.0 * mean;
     }
-    // Below the floor, when a byte is seen depends more on the system than on the line.
-    return std::max(gap, kQuietGapFloor);
+    // Below the floor, when a byte is seen depends more on the system than on the line. A
+    // network port's bytes come in the server's packets: its gap covers their delay.
+    return std::max({gap, kQuietGapFloor, p.device->quietGapFloor()});
 }
 
 // Whether what arrived since the queue was last empty came at the line's pace: two pulls or
@@ -265,6 +270,45 @@ std::string ComPortDevice(int port) {
 #endif
 }
 
+bool IsNetworkComDevice(const std::string &device) {
+    return device.compare(0, 6, "tcp://") == 0 || device.compare(0, 10, "rfc2217://") == 0;
+}
+
+std::string ComStableName(const std::string &device) {
+#ifdef Q_OS_LINUX
+    if (device.empty() || IsNetworkComDevice(device))
+        return {};
+    const QString target = QFileInfo(QString::fromLocal8Bit(device.c_str())).canonicalFilePath();
+    if (target.isEmpty())
+        return {};
+    const QDir byId(QStringLiteral("/dev/serial/by-id"));
+    for (const QFileInfo &link : byId.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot,
+                                                    QDir::Name)) {
+        if (link.canonicalFilePath() == target && link.absoluteFilePath() != target)
+            return link.absoluteFilePath().toStdString();
+    }
+#else
+    (void)device;
+#endif
+    return {};
+}
+
+int SetComNetworkQuietGap(double seconds) {
+    g_networkQuiet = std::clamp(seconds, 0.0, 1.0);
+    return 0;
+}
+
+double ComNetworkQuietGap() {
+    return g_networkQuiet;
+}
+
+int ComPortGone(int port) {
+    Port *p = OpenPort(port);
+    if (!p)
+        return Logged(NotOpen(port), "ComPortGone(%d)", port);
+    return p->device->connected() ? 0 : 1;
+}
+
 void AttachComDevice(int port, ComDevice *device) {
     if (!ValidNumber(port))
         return;
@@ -307,10 +351,24 @@ int OpenComConfig(int port, const char *deviceName, long baudRate, int parity, i
         line.path = *name ? name : ComPortDevice(port);
         if (line.path.empty())
             return fail(COM_NO_PORT_FOUND);
-        auto device = std::make_unique<platform::SerialPortDevice>(line);
-        if (const int opened = device->open(); opened != 0)
-            return fail(opened);
-        p.owned = std::move(device);
+        if (IsNetworkComDevice(line.path)) {
+            platform::NetAddress address;
+            if (!platform::ParseNetAddress(line.path, &address))
+                return fail(COM_NO_PORT_FOUND);
+            // A server's port is set over the network only with telnet; a raw one runs as its
+            // server was configured, so only the sensor's own settings make sense there.
+            auto device = std::make_unique<platform::NetPortDevice>(
+                address, baudRate, std::size_t(line.readBuffer));
+            if (const int opened = device->open(); opened != 0)
+                return fail(opened);
+            device->setTimeout(p.timeoutSeconds);
+            p.owned = std::move(device);
+        } else {
+            auto device = std::make_unique<platform::SerialPortDevice>(line);
+            if (const int opened = device->open(); opened != 0)
+                return fail(opened);
+            p.owned = std::move(device);
+        }
         p.device = p.owned.get();
     }
     p.queue.reset(std::size_t(line.readBuffer));

@@ -90,7 +90,32 @@ int ComRd(int port, char *buffer, int count);
 
 // The device a port number maps to: TINTARO_COM<n> first, then COM<n> on Windows, elsewhere
 // the n-th serial port of the system (USB adapters first). Empty when none.
+// A device may be a device server's port on the network: "tcp://HOST:PORT" carries the line
+// as raw bytes, "rfc2217://HOST:PORT" over telnet with COM port control (the program sets the
+// server's port to the line settings it opens with and checks the server's answers).
+// Connecting has a time-out of its own (2 s): a host that cannot be resolved gives
+// COM_NO_PORT_FOUND, one that refuses or does not answer COM_CANNOT_OPEN, a server that will
+// not set the line COM_UNKNOWN_SYSTEM_ERROR. A connection the server closes is a device gone;
+// the next call connects again (not more than once a second while it fails).
 std::string ComPortDevice(int port);
+
+// Whether a device name is a network port (tcp://, rfc2217://).
+bool IsNetworkComDevice(const std::string &device);
+
+// The stable name of a USB adapter: the /dev/serial/by-id/ link that leads to `device`, or
+// empty when there is none (a network port, a pty, a board's own port).
+std::string ComStableName(const std::string &device);
+
+// The quiet gap that ends a reply on a network port, at least: it must cover the device
+// server's forwarding delay, or bytes trailing a reply could come after it was taken. Clamped
+// to 0..1 s; 0.010 s unless set. Applies to ports opened before and after. Returns 0.
+int SetComNetworkQuietGap(double seconds);
+double ComNetworkQuietGap();
+
+// 1 when the port's device is away now (a network connection closed, an adapter pulled) and
+// was not taken up again yet, 0 when it is there; COM_INVALID_PORT or COM_PORT_NOT_OPEN.
+// Does not try to reopen it.
+int ComPortGone(int port);
 
 // A serial device as the layer drives it. Tests and benchmarks put an in-process stand-in
 // behind a port number (AttachComDevice); the layer runs real ports through the same interface.
@@ -129,6 +154,11 @@ public:
     // Whether the device is there. One that went away and can come back reopens here; the layer
     // asks before each operation.
     virtual bool present() { return true; }
+    // Whether the device is there now, without trying to reopen it.
+    virtual bool connected() { return true; }
+    // The shortest quiet gap that may end a reply from this device (a network port: the
+    // server's forwarding delay); 0 when the line's own timing holds.
+    virtual double quietGapFloor() { return 0.0; }
 };
 
 // Puts a device behind a port number; OpenComConfig on that number then uses it instead of

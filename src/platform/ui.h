@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 // ---- Events delivered to callbacks -------------------------------------------------------
 enum {
@@ -166,22 +167,47 @@ int FileSelectPopup(const char *defaultDirectory, const char *defaultFileName,
                     int restrictDirectory, int restrictExtension, int allowCancel,
                     int allowMakeDirectory, char *pathOut);
 
+// Modal yes/no question: `path` (file-name encoding, may be empty) is shown first, then
+// `question` (Latin-1), as in "init.dat" + " exists. Replace it?". `buttons` names the two
+// answers: CONFIRM_YES_NO or CONFIRM_CLOSE_CANCEL. Returns 1 for Yes (Close), 0 for No
+// (Cancel) or Escape, negative on error.
+enum { CONFIRM_YES_NO = 0, CONFIRM_CLOSE_CANCEL = 1 };
+int ConfirmPopup(const char *title, const char *path, const char *question, int buttons);
+// Modal list: `rows` under the column titles of `header`, columns separated by tabs (UTF-8,
+// shown as plain text), with one button per entry of `buttons`; a double click presses the first.
+// Returns the number (from 1) of the button pressed with *row the selected row (from 0, -1 for
+// none), 0 when the list was closed otherwise, UIE_BAD_ARGUMENT without buttons or row.
+int ListPopup(const char *title, const std::string &header, const std::vector<std::string> &rows,
+              const std::vector<std::string> &buttons, int *row);
+// Modal view of a longer plain text (UTF-8) in a fixed-width font; returns 1 when closed.
+int TextPopup(const char *title, const std::string &text);
+
 // Every pop-up goes through one handler. Tests install their own to script the answer and
 // record what would have been shown; an empty handler restores the real dialogs.
 struct PopupRequest {
-    enum Kind { Message, FileSelect } kind = Message;
-    std::string title;                          // Latin-1 bytes as passed
-    std::string message;                        // Message only
-    std::string path; // Message only: a file name shown after the message (file-name encoding)
+    enum Kind { Message, FileSelect, Question, List, Text } kind = Message;
+    std::string title;   // Latin-1 bytes as passed
+    std::string message; // Message, Question and Text
+    // Message: a file name shown after the message; Question: before it (file-name encoding).
+    std::string path;
+    int buttons = CONFIRM_YES_NO;               // Question only
     std::string directory, defaultName, filter; // FileSelect only
     int restrictDirectory = 0, restrictExtension = 0, allowCancel = 1, allowMakeDirectory = 0;
+    std::string header;                     // List only (Text puts its text in message)
+    std::vector<std::string> rows, choices; // List only: its rows and its buttons
 };
 struct PopupAnswer {
-    int result = 1;   // what the pop-up function returns
+    int result = 1;   // what the pop-up function returns (Question: 1 yes, 0 no)
     std::string path; // FileSelect: the chosen path when result > 0
+    int row = -1;     // List: the selected row
 };
 using PopupHandler = std::function<PopupAnswer(const PopupRequest &)>;
 void SetPopupHandler(PopupHandler handler);
+// Called with 1 just before any pop-up opens (or its handler is asked) and with 0 once it has
+// closed, so that state shown beside the panel can say what the pop-up holds up. nullptr
+// removes it.
+using PopupObserver = void (*)(int opening);
+void SetPopupObserver(PopupObserver observer);
 
 // ---- Around the panel ----------------------------------------------------------------------
 // The window of a top-level panel carries a status bar under the panel, for state that the

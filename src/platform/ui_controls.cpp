@@ -324,11 +324,13 @@ int SetCtrlVal(int panel, int control, const char *text) {
         return UIE_BAD_TYPE;
     QWidget *w = c->widget;
     const QSignalBlocker block(w);
-    const QString s = QString::fromLatin1(text);
+    // The STATUS field shows the sensor's identification: whatever it sends stays plain text.
+    const QString s = ShowableText(QString::fromLatin1(text), qobject_cast<QLabel *>(w) != nullptr);
     if (auto *e = qobject_cast<QLineEdit *>(w)) {
         e->setText(s);
         e->setCursorPosition(0); // long texts show their beginning
     } else if (auto *l = qobject_cast<QLabel *>(w)) {
+        l->setTextFormat(Qt::PlainText);
         l->setText(s);
         FitLabel(*c);
     } else if (auto *b = qobject_cast<QAbstractButton *>(w)) {
@@ -352,6 +354,7 @@ int SetCtrlAttribute(int panel, int control, int attribute, int value) {
         return UIE_NO_ERROR;
     case ATTR_VISIBLE:
         w->setVisible(value != 0);
+        UpdateCoveredTabStops(PanelWindowOf(w));
         return UIE_NO_ERROR;
     case ATTR_LEFT:
     case ATTR_TOP: {
@@ -383,6 +386,7 @@ int SetCtrlAttribute(int panel, int control, int attribute, int value) {
         else
             w->lower();
         c->zplane = value;
+        UpdateCoveredTabStops(PanelWindowOf(w));
         return UIE_NO_ERROR;
     case ATTR_TEXT_COLOR: {
         if (value < 0 || value >= VAL_TRANSPARENT)

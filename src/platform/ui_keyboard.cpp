@@ -51,7 +51,39 @@ protected:
     }
 };
 
+bool IsControl(const QWidget *w) {
+    return w && w->property("ctrlId").isValid();
+}
+
 } // namespace
+
+void UpdateCoveredTabStops(QWidget *panelWindow) {
+    if (!panelWindow)
+        return;
+    const QObjectList &kids = panelWindow->children(); // in stacking order, bottom first
+    for (int i = 0; i < kids.size(); ++i) {
+        auto *w = qobject_cast<QWidget *>(kids[i]);
+        if (!IsControl(w))
+            continue;
+        const QVariant saved = w->property("tintaroTabPolicy");
+        const auto own = saved.isValid() ? Qt::FocusPolicy(saved.toInt()) : w->focusPolicy();
+        if (!(own & Qt::TabFocus))
+            continue;
+        bool covered = false;
+        for (int j = i + 1; j < kids.size() && !covered; ++j) {
+            const auto *above = qobject_cast<QWidget *>(kids[j]);
+            covered =
+                IsControl(above) && !above->isHidden() && above->geometry().contains(w->geometry());
+        }
+        if (covered) {
+            w->setProperty("tintaroTabPolicy", int(own));
+            w->setFocusPolicy(Qt::NoFocus);
+        } else if (saved.isValid()) {
+            w->setFocusPolicy(own);
+            w->setProperty("tintaroTabPolicy", QVariant());
+        }
+    }
+}
 
 void SetUpKeyboard(Panel &p) {
     QWidget *panel = p.window;
@@ -94,6 +126,7 @@ void SetUpKeyboard(Panel &p) {
     });
     for (std::size_t i = 1; i < stops.size(); ++i)
         QWidget::setTabOrder(stops[i - 1].w, stops[i].w);
+    UpdateCoveredTabStops(panel);
 
     // F1: the help of the control that has the focus, as its right click shows it.
     QWidget *window = p.frame ? static_cast<QWidget *>(p.frame.data()) : panel;

@@ -206,10 +206,11 @@ bool PrepareControl(const QString &file, QWidget *w, Control *c) {
             for (int i = 0; i < combo->count(); ++i) {
                 const int port = c->ringValues[std::size_t(i)];
                 const std::string dev = ComPortDevice(port);
-                combo->setItemText(i, QStringLiteral("COM%1  %2")
-                                          .arg(port)
-                                          .arg(QString::fromLocal8Bit(dev.c_str()))
-                                          .trimmed());
+                const std::string stable = ComStableName(dev);
+                QString shown = QString::fromLocal8Bit(dev.c_str());
+                if (!stable.empty()) // a USB adapter's number changes; its stable name does not
+                    shown += QStringLiteral("  (%1)").arg(QString::fromLocal8Bit(stable.c_str()));
+                combo->setItemText(i, QStringLiteral("COM%1  %2").arg(port).arg(shown).trimmed());
                 combo->setItemData(i, combo->itemText(i), Qt::ToolTipRole);
             }
             // Long device paths show whole in the open list.

@@ -18,6 +18,7 @@ namespace {
 class StatusField : public QLabel {
 public:
     StatusField(QWidget *parent, Qt::TextElideMode elide) : QLabel(parent), elide_(elide) {
+        setTextFormat(Qt::PlainText);
         setFrameStyle(QFrame::Panel | QFrame::Sunken);
         setMargin(1);
         setIndent(4);
@@ -37,7 +38,7 @@ public:
     bool alert() const { return alert_; }
     void setFullText(const QString &text) {
         full_ = text;
-        setToolTip(text);
+        setToolTip(PlainToolTip(text));
         update();
     }
     const QString &fullText() const { return full_; }
@@ -130,7 +131,7 @@ int SetStatusBarText(int panel, int field, const char *text) {
         return error;
     if (!text)
         return UIE_BAD_ARGUMENT;
-    const QString s = QString::fromUtf8(text);
+    const QString s = ShowableText(QString::fromUtf8(text));
     if (s != f->fullText()) {
         f->setFullText(s);
         f->updateGeometry();

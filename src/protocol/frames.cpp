@@ -8,12 +8,6 @@
 
 namespace protocol {
 
-namespace {
-
-constexpr std::size_t kEchoBytes = 4; // sync word and order word
-
-} // namespace
-
 void EncodeRequest(std::uint16_t sync, unsigned char order, const std::uint16_t *block,
                    std::size_t words, char *out) {
     out[0] = static_cast<char>(sync / 256);
@@ -43,7 +37,9 @@ void DecodeIdent(const char *bytes, char *out) {
 }
 
 bool EchoesRequest(const char *reply, std::size_t n, const char *request) {
-    return n >= kEchoBytes && std::memcmp(reply, request, kEchoBytes) == 0;
+    // Length first: a data record or a block may well begin 00 55 00 05 and still be a reply.
+    return n >= std::size_t(kRequestBytes) &&
+           std::memcmp(reply, request, std::size_t(kRequestBytes)) == 0;
 }
 
 } // namespace protocol

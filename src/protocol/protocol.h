@@ -42,8 +42,9 @@ void DecodeWords(const char *bytes, std::size_t words, std::uint16_t *out);
 // The identification reply's text: the low byte of each of its 48 words, terminated after
 // the 48th; a zero byte ends it early. `out` takes 49 bytes.
 void DecodeIdent(const char *bytes, char *out);
-// True when `reply` (n bytes) begins with the sync and order words of `request`: the line
-// sends the request back (a loopback plug, an echoing adapter) and no sensor answers.
+// True when `reply` (n bytes) begins with the whole of `request` (kRequestBytes): the line
+// sends the request back (a loopback plug, an echoing adapter) and no sensor answers. No reply
+// is as long as a request, so a reply that merely starts like one is never taken for an echo.
 bool EchoesRequest(const char *reply, std::size_t n, const char *request);
 
 // The name of block word `index` as the operator knows it: "POWER" ... "TRIGGER" for words 0

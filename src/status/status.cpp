@@ -23,15 +23,20 @@ enum Field { kPortField, kLinkField, kPollField, kTransferField, kPanelField, kR
 constexpr double kRateWindow = 1.0; // seconds over which the records per second are counted
 constexpr int kNamedWords = 3;      // differing words named in the marker
 
-char ident_[64] = {};           // the last identification, UTF-8
-char identRaw_[64] = {};        // the same as the sensor sent it
-bool answered_ = false;         // the last transaction got its reply
+char ident_[64] = {};    // the last identification, UTF-8
+char identRaw_[64] = {}; // the same as the sensor sent it
+bool answered_ = false;  // the last transaction got its reply
 std::array<std::uint16_t, protocol::kParaWords> kept_{};
-char keptFrom_[64] = {};        // "" while no block has been read or written
+char keptFrom_[64] = {}; // "" while no block has been read or written
 double rateStart_ = 0.0;
 long rateCount_ = 0;
-char lastRecordTime_[16] = {};  // time of day of the last accepted record
-bool dataFailed_ = false;       // polling ended on a refused data reply
+char lastRecordTime_[16] = {}; // time of day of the last accepted record
+bool dataFailed_ = false;      // polling ended on a refused data reply
+bool polling_ = false;         // between NotePollingStarted and its end
+int paused_ = 0;               // pop-ups open while polling (they nest)
+long refused_ = 0;             // implausible records since polling started
+char pollText_[64] = {};       // the polling field's text before the refused count
+bool pollAlert_ = false;
 
 void Show(int field, const char *text, bool alert = false) {
     SetStatusBarText(panel, field, text);
@@ -71,9 +76,37 @@ void ShowLink() {
     Show(kLinkField, text);
 }
 
+// The polling field: its state, then how many records were refused since polling started.
+void ShowPoll(const char *state, bool alert = false) {
+    if (state != pollText_)
+        std::snprintf(pollText_, sizeof pollText_, "%s", state);
+    pollAlert_ = alert;
+    if (paused_)
+        return; // the pop-up still holds the loop; its close shows the latest state
+    char text[128];
+    if (refused_ > 0)
+        std::snprintf(text, sizeof text, "%s, %ld record%s refused: line noise?", pollText_,
+                      refused_, refused_ == 1 ? "" : "s");
+    else
+        std::snprintf(text, sizeof text, "%s", pollText_);
+    Show(kPollField, text, alert || refused_ > 0);
+}
+
 // The control event observer: an edit may have made the panel differ.
 void AfterControlEvent(int, int, int) {
     CheckPanelBlock();
+}
+
+// A pop-up opened while polling runs holds the loop until it closes: say so meanwhile.
+void AroundPopup(int opening) {
+    if (opening) {
+        if (!paused_ && !(polling_ && poll == 1))
+            return;
+        if (paused_++ == 0)
+            Show(kPollField, "polling paused");
+    } else if (paused_ > 0 && --paused_ == 0) {
+        ShowPoll(pollText_, pollAlert_);
+    }
 }
 
 } // namespace
@@ -83,17 +116,24 @@ void StartLinkStatus() {
     identRaw_[0] = '\0';
     Show(kPortField, "");
     Show(kLinkField, "not connected");
-    Show(kPollField, "polling off");
+    polling_ = false;
+    paused_ = 0;
+    refused_ = 0;
+    ShowPoll("polling off");
     Show(kTransferField, "no transfer yet");
     Show(kPanelField, "panel from the panel file");
     Show(kRecordField, "not recording");
     SetControlEventObserver(AfterControlEvent);
+    SetPopupObserver(AroundPopup);
 }
 
 void NotePortOpening(int port) {
     char text[300];
     const std::string device = ComPortDevice(port);
-    std::snprintf(text, sizeof text, "COM%d %s", port, device.empty() ? "(no device)" : device.c_str());
+    const std::string stable = ComStableName(device);
+    std::snprintf(text, sizeof text, "COM%d %s%s%s%s", port,
+                  device.empty() ? "(no device)" : device.c_str(), stable.empty() ? "" : " (",
+                  stable.c_str(), stable.empty() ? "" : ")");
     Show(kPortField, text);
 }
 
@@ -105,8 +145,22 @@ void NoteLinkIdentified(const char *ident) {
 }
 
 void NoteLinkNoReply() {
+    NoteLinkFault(line::Reply::kNone);
+}
+
+void NoteLinkFault(line::Reply why) {
+    if (why == line::Reply::kOk)
+        return;
+    if (why == line::Reply::kEcho) {
+        NoteLinkEchoes();
+        return;
+    }
     answered_ = false;
-    Show(kLinkField, "no reply", true);
+    // A closed connection or a pulled adapter is no silent sensor: the next GET, SEND or GO
+    // takes the port up again.
+    if (why == line::Reply::kNone && ComPortGone(com) == 1)
+        why = line::Reply::kPortGone;
+    Show(kLinkField, line::ReplyText(why), true);
 }
 
 void NoteLinkPortError(const char *message) {
@@ -145,7 +199,9 @@ void NotePollingStarted() {
     rateCount_ = 0;
     dataFailed_ = false;
     Clock(lastRecordTime_, sizeof lastRecordTime_);
-    Show(kPollField, "polling on");
+    polling_ = true;
+    refused_ = 0;
+    ShowPoll("polling on");
 }
 
 void NoteRecord() {
@@ -161,24 +217,31 @@ void NoteRecord() {
     Clock(lastRecordTime_, sizeof lastRecordTime_);
     char text[64];
     std::snprintf(text, sizeof text, "polling: %.1f records/s", double(rateCount_) / elapsed);
-    Show(kPollField, text);
+    ShowPoll(text);
     rateStart_ += elapsed;
     rateCount_ = 0;
 }
 
-void NoteDataFailed() {
+void NoteRecordRefused() {
+    ++refused_;
+    ShowPoll(pollText_, pollAlert_);
+}
+
+void NoteDataFailed(line::Reply why) {
     if (rateCount_ > 0)
         Clock(lastRecordTime_, sizeof lastRecordTime_);
     char text[64];
     std::snprintf(text, sizeof text, "no data since %s", lastRecordTime_);
-    Show(kPollField, text, true);
+    polling_ = false; // the pop-up that follows ends polling, it does not pause it
+    ShowPoll(text, true);
     dataFailed_ = true;
-    NoteLinkNoReply();
+    NoteLinkFault(why);
 }
 
 void NotePollingEnded() {
+    polling_ = false;
     if (!dataFailed_)
-        Show(kPollField, "polling off");
+        ShowPoll("polling off");
 }
 
 void NoteTransfer(const char *what, bool failed) {
@@ -186,6 +249,14 @@ void NoteTransfer(const char *what, bool failed) {
     char text[320];
     std::snprintf(text, sizeof text, "%s %s", what, Clock(clock, sizeof clock));
     Show(kTransferField, text, failed);
+}
+
+void NoteJournalProblem(const char *problem) {
+    char now[320] = {};
+    GetStatusBarText(panel, kTransferField, now, sizeof now);
+    char text[640];
+    std::snprintf(text, sizeof text, "%s; not in the journal: %s", now, problem);
+    Show(kTransferField, text, true);
 }
 
 void KeepBlock(const char *where, const std::uint16_t *block) {
@@ -214,11 +285,19 @@ void CheckPanelBlock() {
             break;
         }
         char name[32];
-        n += std::snprintf(text + n, sizeof text - std::size_t(n), "%s %d %s", named ? "," : "",
-                           i, protocol::WordName(i, name, sizeof name));
+        n += std::snprintf(text + n, sizeof text - std::size_t(n), "%s %d %s", named ? "," : "", i,
+                           protocol::WordName(i, name, sizeof name));
         ++named;
     }
     if (named == 0)
         std::snprintf(text, sizeof text, "panel matches %s", keptFrom_);
     Show(kPanelField, text, named > 0);
+}
+
+bool PanelDiffersFromKept() {
+    if (!keptFrom_[0])
+        return false;
+    std::array<std::uint16_t, protocol::kParaWords> now = kept_;
+    PeekPanelValues(now.data());
+    return now != kept_;
 }

@@ -38,6 +38,7 @@ bool g_armed = false;
 std::vector<Step> g_steps;             // read from the file, not yet started
 QObject *g_context = nullptr;          // owns the pending timers of the armed script
 std::deque<std::string> g_fileAnswers; // "" = cancel
+std::deque<bool> g_questionAnswers;    // yes (true) or no; yes when none is queued
 
 void Log(const QString &s) {
     std::fprintf(stderr, "%s\n", s.toLocal8Bit().constData());
@@ -153,6 +154,8 @@ void Execute(const QString &line) {
         const QString arg = a.mid(2).join(QLatin1Char(' '));
         g_fileAnswers.push_back(
             arg == QLatin1String("cancel") ? std::string() : QFile::encodeName(arg).toStdString());
+    } else if (cmd == QLatin1String("answer") && a.size() >= 3) {
+        g_questionAnswers.push_back(a.value(2) != QLatin1String("no"));
     } else if (cmd == QLatin1String("grab") && a.size() >= 3) {
         if (!p || !p->window->window()->grab().save(a.mid(2).join(QLatin1Char(' '))))
             Log(QStringLiteral("SCRIPT: grab failed"));
@@ -182,6 +185,14 @@ PopupAnswer Answer(const PopupRequest &r) {
     if (r.kind == PopupRequest::Message) {
         std::fprintf(stderr, "POPUP %s|%s\n", r.title.c_str(), (Escaped(r.message) + r.path).c_str());
         return PopupAnswer{1, {}};
+    }
+    if (r.kind == PopupRequest::Question) {
+        const bool yes = g_questionAnswers.empty() || g_questionAnswers.front();
+        if (!g_questionAnswers.empty())
+            g_questionAnswers.pop_front();
+        std::fprintf(stderr, "QUESTION %s|%s%s|%s\n", r.title.c_str(), r.path.c_str(),
+                     r.message.c_str(), yes ? "yes" : "no");
+        return PopupAnswer{yes ? 1 : 0, {}};
     }
     PopupAnswer a{0, {}};
     if (!g_fileAnswers.empty()) {
@@ -268,6 +279,7 @@ void DisarmScript() {
     g_armed = false;
     g_steps.clear();
     g_fileAnswers.clear();
+    g_questionAnswers.clear();
     SetPopupHandler(nullptr);
 }
 

@@ -12,11 +12,13 @@
 //   set <ctrl> <value>        sets a value as the user does, with the user's events
 //   cell <col> <row> <value>  edits a cell of the panel's table (from 1)
 //   file <path>|cancel        queues the answer to the next file pop-up
+//   answer yes|no             queues the answer to the next question (yes when none is queued)
 //   grab <png>                saves a picture of the panel's window
 //   close                     the window's close box
 //   quit                      QuitUserInterface(0)
 // Every step is announced on stderr as "SCRIPT <line>"; pop-ups never open a dialog but print
-// "POPUP <title>|<text, newlines as \n>" (answered OK) or "FILEPOPUP <title>|<path or cancel>".
+// "POPUP <title>|<text, newlines as \n>" (answered OK), "FILEPOPUP <title>|<path or cancel>"
+// or "QUESTION <title>|<text>|<yes or no>".
 #pragma once
 
 namespace scripted {

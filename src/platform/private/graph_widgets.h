@@ -25,15 +25,19 @@ public:
     ~CoalescedPlot() override;
     // Number of replots actually performed (for checks that calls do not repaint each time).
     int replotCount() const { return mReplots; }
+    // Number of replots that drew every layer anew (a partial repaint does not count).
+    int fullReplotCount() const { return mFullReplots; }
     // Replots the plots whose change is due on the screen; a panel's frame calls this just
     // before it draws, so that a plot shows the same record as the displays beside it.
     static void FlushDue();
 
 protected:
-    // Asks for a full replot (data, plots or axes changed) or only the cursor's repaint.
-    void scheduleReplot(bool cursorOnly = false);
-    // Repaints what a cursor move changed; a plot without a cursor has nothing to do.
-    virtual void repaintCursor() {}
+    // Asks for a full replot (plots, axes or layout changed) or only a partial repaint (the
+    // cursor moved, a strip chart's values changed).
+    void scheduleReplot(bool partial = false);
+    // Repaints what a partial change changed: the strips a cursor left and entered, a strip
+    // chart's traces.
+    virtual void repaintPartial() {}
     // Brings the drawn objects up to date with the stored state just before a replot.
     virtual void prepareReplot() {}
     void showEvent(QShowEvent *event) override;
@@ -45,9 +49,10 @@ private:
     QTimer mTimer;
     QElapsedTimer mSinceFlush;
     bool mFullDirty = false;
-    bool mCursorDirty = false;
+    bool mPartialDirty = false;
     bool mDue = false; // waits in sDue for the next drawing of its window
     int mReplots = 0;
+    int mFullReplots = 0;
     static inline std::vector<CoalescedPlot *> sDue;
 };
 
@@ -85,7 +90,7 @@ protected:
     void prepareReplot() override;
     void resizeEvent(QResizeEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
-    void repaintCursor() override;
+    void repaintPartial() override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -122,13 +127,20 @@ private:
     bool mAutoX = false;
     bool mAutoY = false;
     bool mDragging = false;
+    // The mouse position last mapped to the cursor while dragging. A callback may re-scale the
+    // axes on that move (the zoom graph re-centres); the same pixel must not be mapped again
+    // through the new axes, or one click moves the view twice.
+    QPointF mDragPixel;
     double mCursorX = 0;
     double mCursorY = 0;
     QPoint mPaintedCursor{-1000, -1000}; // where the crosshair was last painted
 };
 
+class TraceGraph;
+
 // Strip chart: N traces fed with interleaved values, the newest at the right; points older than
-// one screen drop out at the left.
+// one screen drop out at the left. The traces lie on a layer of their own: new values redraw
+// only that layer under the plot area, while the axes, grid and legend stay as drawn.
 class TintaroStripChart : public CoalescedPlot {
     Q_OBJECT
 public:
@@ -150,24 +162,33 @@ public:
 protected:
     bool event(QEvent *event) override;
     void prepareReplot() override;
+    void repaintPartial() override;
 
 private:
     struct Trace {
         QString name;
-        QCPGraph *graph = nullptr;
+        TraceGraph *graph = nullptr;
         QVector<double> values; // oldest first, at most mPointsPerScreen
         bool visible = true;
-        bool dirty = false;
     };
 
     void rebuildTraces();
     void rebuildLegend();
     void applyXRange();
+    // Brings the traces' drawn data up to the stored values (in place where the number of
+    // points stays) and works out the left scale they need; false when nothing changed.
+    bool syncTraces();
+    // The paint buffer of the traces' layer, or null while the buffers wait for a full replot.
+    QCPAbstractPaintBuffer *tracesBuffer();
 
     std::vector<Trace> mTraces;
     int mPointsPerScreen = 100;
     int mRightTrace = 5; // the trace drawn on the right-hand axis (colour numbers), 0 for none
     double mYMax = 4095;
+    // The scales syncTraces worked out: the left one, and whether the right one is shown.
+    QCPLayer *mTracesLayer = nullptr;
+    QCPRange mWantedY{0, 4095};
+    bool mWantedRight = false;
 };
 
 } // namespace platform

@@ -56,6 +56,7 @@ public:
     void setTimeout(double seconds) override;
     bool setCtsFlowControl(bool on) override;
     bool present() override;
+    bool connected() override { return port_ != nullptr; }
 
 private:
     // The device went away: close, keep the settings.

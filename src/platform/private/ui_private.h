@@ -64,6 +64,18 @@ struct Panel {
     int nextNewId = 1000; // identifiers of controls created at run time
 };
 
+// A text from outside (the sensor, a file name) made fit to show: control characters (C0, DEL,
+// C1) become U+FFFD, except the line breaks that `keepNewlines` lets through. Shown only as
+// plain text: never through Qt's rich-text guess, which would load the images it names.
+QString ShowableText(const QString &text, bool keepNewlines = false);
+// A tool tip that Qt shows as the text given, whatever mark-up it looks like.
+QString PlainToolTip(const QString &text);
+
+// Of controls stacked in one place, only the one in front is a Tab stop: one covered by a
+// visible control above it is taken out of the Tab chain until it is uncovered. Called when the
+// keyboard is set up and after every change of stacking or visibility (ui_keyboard.cpp).
+void UpdateCoveredTabStops(QWidget *panelWindow);
+
 // The panel with that handle, or nullptr.
 Panel *FindPanel(int handle);
 // The control, or nullptr with *error set to UIE_BAD_PANEL or UIE_BAD_CONTROL. A miss is logged
