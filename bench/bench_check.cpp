@@ -40,7 +40,7 @@ void BM_TeachCheckPerRecord(benchmark::State &state) {
     static check::TeachCheck c;
     const check::Table t = GridTable();
     c.clear();
-    c.setTable(t, 15, 0);
+    c.setTable(t, 15, 0, 0);
     long i = 0;
     for (auto _ : state)
         benchmark::DoNotOptimize(c.add(RecordNear(t, i++)));

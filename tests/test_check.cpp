@@ -53,7 +53,7 @@ TEST(TeachCheck, RecordsGoToTheNearestRowInReachOrToNone) {
     c.setTable(
         MakeTable(
             {{1000, 1000, 50, 500, 150}, {1200, 1000, 30, 500, 150}, {3000, 500, 100, 500, 150}}),
-        2, 0);
+        2, 0, 0);
     EXPECT_EQ(c.attribute(At(1010, 1000, 0)), 0);
     EXPECT_EQ(c.attribute(At(1150, 1000, 0)), 1); // inside row 0's reach too, nearer row 1
     EXPECT_EQ(c.attribute(At(1100, 1000, 0)), 0); // equally far: the lower row
@@ -61,13 +61,23 @@ TEST(TeachCheck, RecordsGoToTheNearestRowInReachOrToNone) {
     EXPECT_EQ(c.attribute(At(1000, 1101, 0)), check::kNone);
     EXPECT_EQ(c.attribute(At(1261, 1000, 1)), check::kNone); // beyond row 1's 60
     EXPECT_EQ(c.attribute(At(3000, 500, 2)), check::kNone);  // inactive row
-    EXPECT_EQ(c.attribute(At(0, 0, 255)), check::kNone);     // the dark belt
     EXPECT_EQ(c.rowCount(), 2);
+    // A tight row's misses stay its own misses: a wide row farther off does not take them.
+    c.setTable(MakeTable({{1000, 1000, 100, 500, 150}, {1200, 1000, 10, 500, 150}}), 2, 0, 0);
+    EXPECT_EQ(c.attribute(At(1170, 1000, 255)), check::kNone);
+    // Below INTLIM the sensor names no colour and X, Y are noise: the dark belt is nobody's,
+    // even where its X and Y land on a circle.
+    c.setTable(MakeTable({{1000, 1000, 50, 500, 150}}), 1, 0, 200);
+    EXPECT_EQ(c.add(At(1000, 1000, 255, 199)), check::kNone);
+    EXPECT_EQ(c.add(At(1000, 1000, 0, 200)), 0);
+    EXPECT_EQ(c.result(0).records, 1);
+    Record mean;
+    EXPECT_EQ(c.recentMean(0, 20, &mean), 1) << "nor is the belt part of a teach";
 }
 
 TEST(TeachCheck, NoiseIsTheRmsDistanceAndTheIntensitySpread) {
     TeachCheck c;
-    c.setTable(MakeTable({{1000, 1000, 15, 500, 150}}), 1, 0);
+    c.setTable(MakeTable({{1000, 1000, 15, 500, 150}}), 1, 0, 0);
     Feed(c, 100, 1000, 1000, 0);
     const check::RowResult r = c.result(0);
     EXPECT_EQ(r.records, 100);
@@ -95,7 +105,7 @@ TEST(TeachCheck, GradesAtTheirThresholds) {
     };
     for (const Case &k : cases) {
         TeachCheck c;
-        c.setTable(MakeTable({{1000, 1000, k.cto, 500, 150}}), 1, 0);
+        c.setTable(MakeTable({{1000, 1000, k.cto, 500, 150}}), 1, 0, 0);
         Feed(c, 100, 1000, 1000, 0, k.misses);
         EXPECT_EQ(c.result(0).grade, k.grade) << "CTO " << k.cto << ", misses " << k.misses;
     }
@@ -122,7 +132,7 @@ TEST(TeachCheck, OverlappingCirclesCountUnlessIntensityKeepsThemApart) {
     };
     for (const Case &k : cases) {
         TeachCheck c;
-        c.setTable(table(k.int1), 2, k.evalmode);
+        c.setTable(table(k.int1), 2, k.evalmode, 0);
         Feed(c, 100, 1000, 1000, 0);
         const check::RowResult r = c.result(0);
         EXPECT_EQ(r.neighbour, 1);
@@ -134,18 +144,18 @@ TEST(TeachCheck, OverlappingCirclesCountUnlessIntensityKeepsThemApart) {
 
 TEST(TeachCheck, TableChangeReattributesTheKeptRecordsAndTheMeanSkipsOtherRows) {
     TeachCheck c;
-    c.setTable(MakeTable({{1000, 1000, 150, 500, 150}, {1400, 1000, 150, 500, 150}}), 2, 0);
+    c.setTable(MakeTable({{1000, 1000, 150, 500, 150}, {1400, 1000, 150, 500, 150}}), 2, 0, 0);
     Feed(c, 30, 1000, 1000, 0);
     Feed(c, 10, 1400, 1000, 1);
     EXPECT_EQ(c.result(0).records, 30);
     // Row 1 is taught elsewhere: its records now belong to nobody, row 0 keeps its own.
-    c.setTable(MakeTable({{1000, 1000, 10, 500, 150}, {3000, 500, 10, 500, 150}}), 2, 0);
+    c.setTable(MakeTable({{1000, 1000, 10, 500, 150}, {3000, 500, 10, 500, 150}}), 2, 0, 0);
     EXPECT_EQ(c.result(0).records, 30);
     EXPECT_EQ(c.result(0).grade, Grade::Marginal); // CTO 10 < 3 x 5
     EXPECT_EQ(c.result(1).records, 0);
 
     // Row 0's neighbour takes records of its own: the mean for row 1 leaves them out.
-    c.setTable(MakeTable({{1000, 1000, 150, 500, 150}, {1400, 1000, 150, 500, 150}}), 2, 0);
+    c.setTable(MakeTable({{1000, 1000, 150, 500, 150}, {1400, 1000, 150, 500, 150}}), 2, 0, 0);
     Record mean;
     ASSERT_EQ(c.recentMean(1, 20, &mean), 10); // only row 1's own ten records
     EXPECT_EQ(mean.x, 1400);
@@ -164,7 +174,7 @@ TEST(TeachCheck, ContrastModesCheckRowZerosBandOnTheChannel) {
     const int channels[] = {2, 3, 4};
     for (int mode : channels) {
         TeachCheck c;
-        c.setTable(table, 5, mode);
+        c.setTable(table, 5, mode, 0);
         EXPECT_TRUE(c.contrast());
         ASSERT_EQ(c.rowCount(), 1);
         for (int i = 0; i < 100; ++i) {
@@ -189,7 +199,7 @@ TEST(TeachCheck, ContrastModesCheckRowZerosBandOnTheChannel) {
     }
     // Limits the wrong way round match nothing: the band has no room for any noise.
     TeachCheck c;
-    c.setTable(MakeTable({{1850, 2150, 1, 1, 1}}), 1, 2);
+    c.setTable(MakeTable({{1850, 2150, 1, 1, 1}}), 1, 2, 0);
     Record r;
     r.r = 2000;
     ASSERT_EQ(c.add(r), 0);

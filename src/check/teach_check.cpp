@@ -55,12 +55,13 @@ const char *GradeName(Grade grade) {
 }
 
 TeachCheck::TeachCheck() {
-    setTable(Table{}, 0, 0);
+    setTable(Table{}, 0, 0, 0);
 }
 
-void TeachCheck::setTable(const Table &table, int maxcolno, int evalmode) {
+void TeachCheck::setTable(const Table &table, int maxcolno, int evalmode, int intlim) {
     table_ = table;
     evalmode_ = evalmode;
+    intlim_ = intlim;
     contrast_ = IsContrast(evalmode);
     rows_ = contrast_ ? 1 : (maxcolno < 0 ? 0 : (maxcolno > kRows ? kRows : maxcolno));
     for (int i = 0; i < kRows; ++i) {
@@ -120,6 +121,8 @@ void TeachCheck::setTable(const Table &table, int maxcolno, int evalmode) {
 }
 
 int TeachCheck::attribute(const Record &rec) const {
+    if (int(rec.intensity) < intlim_)
+        return kNone;
     if (contrast_) {
         if (rows_ < 1)
             return kNone;
@@ -127,18 +130,20 @@ int TeachCheck::attribute(const Record &rec) const {
         const double middle = (double(w[0]) + double(w[1])) / 2.0;
         return std::fabs(Channel(evalmode_, rec) - middle) <= reach2_[0] ? 0 : kNone;
     }
+    // The nearest row alone decides: a wide circle farther off never takes the records that a
+    // tight one nearer by lets go (they are that colour's misses, not the wide row's).
     int best = kNone;
     double bestD2 = 0;
     for (int i = 0; i < rows_; ++i) {
         const double dx = double(rec.x) - table_[std::size_t(kCols * i)];
         const double dy = double(rec.y) - table_[std::size_t(kCols * i + 1)];
         const double d2 = dx * dx + dy * dy;
-        if (d2 <= reach2_[i] && (best == kNone || d2 < bestD2)) {
+        if (best == kNone || d2 < bestD2) {
             best = i;
             bestD2 = d2;
         }
     }
-    return best;
+    return best != kNone && bestD2 <= reach2_[best] ? best : kNone;
 }
 
 void TeachCheck::accumulate(int row, const Record &rec) {
@@ -209,9 +214,9 @@ int TeachCheck::recentMean(int row, int count, Record *mean) const {
     int found = 0;
     for (int k = 0; k < kept_ && found < count; ++k) {
         const int slot = (head_ - 1 - k + kHistory) % kHistory;
-        if (attributed_[slot] != kNone && attributed_[slot] != row)
-            continue;
         const Record &r = history_[slot];
+        if ((attributed_[slot] != kNone && attributed_[slot] != row) || int(r.intensity) < intlim_)
+            continue;
         const double v[6] = {double(r.r), double(r.g), double(r.b),
                              double(r.x), double(r.y), double(r.intensity)};
         for (int w = 0; w < 6; ++w)

@@ -8,9 +8,13 @@
 // loop, tintaro-cli from its own.
 //
 // Colour modes (every EVALMODE but 2, 3, 4): a record goes to the nearest active row in the X/Y
-// plane among the rows within twice their CTO of it; to none when it is farther than twice its
-// CTO from every active row (a gap between cards, the dark belt). The noise is the RMS
-// distance of a row's records from their mean in X/Y, and the standard deviation of their INT.
+// plane (the lower row when two are as near), or to none when it is farther than twice that
+// row's CTO from it (a gap between cards). The noise is the RMS distance of a row's
+// records from their mean in X/Y, and the standard deviation of their INT.
+//
+// In every mode a record whose INT is below INTLIM goes to none: the sensor names no colour
+// for it, and its X and Y are the ratio of three small, noisy counts that may land anywhere,
+// on a taught circle too (the dark belt between cards does).
 //
 // Contrast modes (EVALMODE 2, 3, 4 on RED, GREEN, BLUE): only row 0 counts, and its words 0
 // and 1 are the limits UL and LL on the raw channel. The band's half-width (UL - LL) / 2 stands
@@ -65,9 +69,9 @@ public:
     TeachCheck();
 
     // The table to check (rows 0 to maxcolno - 1 active, at most 15) in evaluation mode
-    // `evalmode`. The records kept are attributed anew, so the rows' figures follow the table
-    // at once; nothing is lost.
-    void setTable(const Table &table, int maxcolno, int evalmode);
+    // `evalmode`, with the sensor's INTLIM. The records kept are attributed anew, so the rows'
+    // figures follow the table at once; nothing is lost.
+    void setTable(const Table &table, int maxcolno, int evalmode, int intlim);
     // Takes a record; returns the row it was attributed to, or kNone. O(rows).
     int add(const Record &record);
     // Forgets every record; the table stays.
@@ -80,10 +84,10 @@ public:
     RowResult result(int row) const;
     long records() const { return total_; }
 
-    // The mean of the last `count` records kept that are attributed to `row` or to none: the
-    // colour under the sensor now, not a neighbour's. Every word but the colour number is the
-    // rounded mean. Returns how many records were found (fewer than `count` when not enough
-    // were kept); with 0, `mean` is left untouched.
+    // The mean of the last `count` records kept that are attributed to `row` or to none, leaving
+    // out those below INTLIM: the colour under the sensor now, not a neighbour's or the belt's.
+    // Every word but the colour number is the rounded mean. Returns how many records were found
+    // (fewer than `count` when not enough were kept); with 0, `mean` is left untouched.
     int recentMean(int row, int count, Record *mean) const;
 
     // The row a record belongs to under the current table (kNone: none); does not keep it.
@@ -100,6 +104,7 @@ private:
     Table table_{};
     int rows_ = 0;
     int evalmode_ = 0;
+    int intlim_ = 0;
     bool contrast_ = false;
     // Per active row, formed once per table: the reach (colour modes: twice the CTO, squared;
     // contrast: twice the half band) and the neighbour figures.

@@ -39,7 +39,8 @@ constexpr int kGradeColour[] = {VAL_TRANSPARENT, 0x7CD67C, 0xFFC83C, 0xFF7070};
 
 check::TeachCheck teachCheck;
 int window_ = 0;
-// The block words the check last took from the panel: EVALMODE, MAXCOL-No. and the table.
+// The block words the check last took from the panel: EVALMODE, INTLIM, MAXCOL-No. and the
+// table.
 std::uint16_t seen_[protocol::kParaWords] = {};
 bool haveTable_ = false;
 
@@ -88,7 +89,8 @@ void ShowAllRows() {
 void FollowPanelTable() {
     std::uint16_t block[protocol::kParaWords] = {};
     PeekPanelValues(block);
-    const bool same = haveTable_ && block[3] == seen_[3] && block[6] == seen_[6] &&
+    const bool same = haveTable_ && block[3] == seen_[3] && block[5] == seen_[5] &&
+                      block[6] == seen_[6] &&
                       std::memcmp(block + protocol::kTableBegin, seen_ + protocol::kTableBegin,
                                   sizeof(std::uint16_t) * kTeachRows * kTeachCols) == 0;
     if (same)
@@ -97,7 +99,7 @@ void FollowPanelTable() {
     haveTable_ = true;
     check::Table table{};
     std::memcpy(table.data(), block + protocol::kTableBegin, sizeof(std::uint16_t) * table.size());
-    teachCheck.setTable(table, block[6], block[3]);
+    teachCheck.setTable(table, block[6], block[3], block[5]);
     if (WindowShown())
         ShowAllRows();
 }
