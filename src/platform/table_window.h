@@ -16,7 +16,8 @@ using TableWindowCallback = void (*)(int window);
 int NewTableWindow(int panel, const char *title, int columns, const char *const *headings,
                    const char *button, TableWindowCallback callback);
 // Shows the window beside its panel's window (to the right where the screen has room, else
-// to the left, else over it) and raises it; a window already shown is only raised. Returns 0,
+// to the left, else over it) and raises it; a window already shown is only raised. The columns
+// are fitted to the cells then, with room to grow; the operator may widen them. Returns 0,
 // or UIE_BAD_ARGUMENT for an unknown handle.
 int ShowTableWindow(int window);
 // 1 while the window is shown, 0 when hidden (the operator closed it), UIE_BAD_ARGUMENT for an
