@@ -140,6 +140,7 @@ void SendPara() {
         std::snprintf(text, sizeof text, "%s written and verified", memory);
         NoteTransfer(text);
         KeepBlock(memory, sent.data());
+        TableSentForCheck();
         break;
     }
     case line::Transfer::kDiffers:

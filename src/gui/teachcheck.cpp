@@ -136,6 +136,10 @@ void ClearTeachCheck() {
     ShowAllRows();
 }
 
+void TableSentForCheck() {
+    ClearTeachCheck();
+}
+
 void CheckShownData() {
     // While the window shows the figures, they follow the table as the operator edits it.
     if (WindowShown() || !haveTable_)

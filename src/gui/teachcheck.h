@@ -17,6 +17,9 @@ void ClearTeachCheck(); // forgets every record
 // nothing and says so in an "INFO" pop-up.
 void TeachMeanOfLastRecords();
 
+// After a verified SEND: the sensor names colours by the new table from now on, so the records
+// before it (numbered by the table it had) are forgotten.
+void TableSentForCheck();
 // Called by the polling loop for every record shown: O(rows), the window's row updated.
 void CheckShownData();
 // After a teach or AUTO ADJUST: follows the table and puts the rows whose circle is tighter
