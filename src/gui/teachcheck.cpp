@@ -166,7 +166,7 @@ void CheckAfterTeach() {
         ++tight;
     }
     if (tight > 0) {
-        char text[200];
+        char text[sizeof note + 64]; // room for the longest list of rows
         std::snprintf(text, sizeof text, "%s %s %s: expect misses", tight > 1 ? "rows" : "row",
                       note, tight > 1 ? "tighter than their noise" : "tighter than its noise");
         SetStatusBarNote(panel, text, 1);
