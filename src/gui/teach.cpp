@@ -16,7 +16,9 @@ constexpr std::int32_t kDefaultTolerance = 150;
 
 } // namespace
 
-void TeachDataTo() { TeachValuesTo(dataX, dataY, dataINT, dataR, dataG, dataB); }
+void TeachDataTo() {
+    TeachValuesTo(dataX, dataY, dataINT, dataR, dataG, dataB);
+}
 
 void TeachValuesTo(u16 x, u16 y, u16 intensity, u16 red, u16 green, u16 blue) {
     u16 n = 0;
@@ -86,9 +88,8 @@ void ShowTeachPlot(int graph) {
         PlotArc(panel, graph, x1 + 0.05, y1 + 0.05, x2 + 0.005, y2 + 0.005, 0, 3600, color,
                 VAL_TRANSPARENT);
         // The row number at the circle's upper right, where the operator looks for it.
-        static const char *const kRowNames[kTeachRows] = {"0", "1", "2",  "3",  "4",
-                                                          "5", "6", "7",  "8",  "9",
-                                                          "10", "11", "12", "13", "14"};
+        static const char *const kRowNames[kTeachRows] = {
+            "0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "13", "14"};
         PlotText(panel, graph, x + 0.71 * cto, y + 0.71 * cto, kRowNames[i], color);
     }
 }

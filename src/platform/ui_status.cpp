@@ -107,8 +107,8 @@ StatusField *Note(int panel, int *error) {
         return nullptr;
     }
     QStatusBar *bar = FindPanel(panel)->frame->statusBar();
-    auto *note = bar->findChild<StatusField *>(QStringLiteral("statusNote"),
-                                               Qt::FindDirectChildrenOnly);
+    auto *note =
+        bar->findChild<StatusField *>(QStringLiteral("statusNote"), Qt::FindDirectChildrenOnly);
     if (!note) {
         note = new StatusField(bar, Qt::ElideRight);
         note->setObjectName(QStringLiteral("statusNote"));
