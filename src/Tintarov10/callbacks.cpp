@@ -8,6 +8,7 @@
 #include "Tintarov10/Tintarov10.h"
 #include "com232/com232.h"
 #include "gui/gui.h"
+#include "gui/teachcheck.h"
 #include "platform/graph.h"
 #include "platform/serial.h"
 #include "platform/ui.h"
@@ -166,6 +167,7 @@ int CBF_ButtonTeachDataTo(int panelHandle, int, int event, void *, int, int) {
         return 0;
     SetCtrlAttribute(panelHandle, PANEL_GRAPHDATA2, ATTR_ZPLANE_POSITION, 100);
     TeachDataTo();
+    CheckAfterTeach();
     return 0;
 }
 
@@ -192,6 +194,7 @@ int CBF_AutoAdjust(int, int, int event, void *, int, int) {
     if (ShowHelp(event, InfoButtonAutoAdjust) || event != EVENT_COMMIT)
         return 0;
     AutoAdjust();
+    CheckAfterTeach();
     return 0;
 }
 

@@ -41,6 +41,10 @@ constexpr char kUsageText[] =
     "                                state to a broker, URL mqtt[s]://[USER@]HOST[:PORT]/PREFIX\n"
     "  scan [--ports LIST]           ask COM1 to COM16 (or the ports in LIST, comma-separated)\n"
     "                                for their identification; one line a port\n"
+    "  check [--records N] [--table ram|eeprom|FILE]\n"
+    "                                polls N records (200) and grades each active row of the\n"
+    "                                teach table (RAM by default) as CSV; exit 1 when a row\n"
+    "                                is marginal or failing\n"
     "  journal [--sensor TEXT] [--since YYYY-MM-DD] [--limit N]\n"
     "                                the journal's entries as CSV, newest first\n"
     "  journal show ID [-o FILE]     an entry's block as a parameter file\n"
@@ -57,10 +61,10 @@ constexpr char kUsageText[] =
     "  --help        this text\n"
     "  --version     the program's version\n"
     "\n"
-    "Exit codes: 0 success, 1 the blocks differ, 2 usage error, 3 port missing or cannot be\n"
-    "opened, 4 no reply or a refused reply (scan: no sensor answered), 5 parameter file\n"
-    "refused or not written, 6 the MQTT broker refused the user, the password or the\n"
-    "certificate, 7 journal missing or damaged, or no such entry.\n";
+    "Exit codes: 0 success, 1 the blocks differ or a row is not robust, 2 usage error, 3 port\n"
+    "missing or cannot be opened, 4 no reply or a refused reply (scan: no sensor answered),\n"
+    "5 parameter file refused or not written, 6 the MQTT broker refused the user, the\n"
+    "password or the certificate, 7 journal missing or damaged, or no such entry.\n";
 
 struct Command {
     const char *name;
@@ -71,6 +75,7 @@ struct Command {
 constexpr Command kCommands[] = {
     {"identify", Identify}, {"read", Read},       {"write", Write}, {"diff", Diff},
     {"poll", Poll},         {"journal", Journal}, {"sheet", Sheet}, {"scan", Scan},
+    {"check", Check},
 };
 
 } // namespace

@@ -7,7 +7,8 @@ namespace cli {
 // Exit codes.
 enum {
     kOk = 0,
-    kDifferent = 1,   // diff found a difference, or write read back another block
+    kDifferent = 1,   // diff found a difference, write read back another block, or
+                      // check graded a row marginal or failing
     kUsage = 2,       // usage error; usage on stderr
     kNoPort = 3,      // port missing or cannot be opened
     kNoReply = 4,     // no reply, or a reply refused (wrong length, echo, stray bytes)

@@ -132,5 +132,6 @@ int Poll(Link &link, const Args &args);
 int Journal(Link &link, const Args &args);
 int Sheet(Link &link, const Args &args);
 int Scan(Link &link, const Args &args);
+int Check(Link &link, const Args &args);
 
 } // namespace cli

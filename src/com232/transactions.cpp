@@ -13,6 +13,7 @@
 #include "gui/gui.h"
 #include "gui/journaling.h"
 #include "gui/recording.h"
+#include "gui/teachcheck.h"
 #include "line/line.h"
 #include "line/transfer.h"
 #include "platform/serial.h"
@@ -139,6 +140,7 @@ void SendPara() {
         std::snprintf(text, sizeof text, "%s written and verified", memory);
         NoteTransfer(text);
         KeepBlock(memory, sent.data());
+        TableSentForCheck();
         break;
     }
     case line::Transfer::kDiffers:
@@ -233,6 +235,7 @@ void GetData() {
             ShowGraph();
             NoteRecord();
             RecordShownData();
+            CheckShownData();
         }
         ProcessSystemEventsDrawLater();
     }

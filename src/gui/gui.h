@@ -29,6 +29,9 @@ void MarkActiveRows(int panelHandle);
 
 // Colour teach table. TeachDataTo takes the last record from the data variables.
 void TeachDataTo();
+// TeachDataTo with the given values in place of the last record's.
+void TeachValuesTo(std::uint16_t x, std::uint16_t y, std::uint16_t intensity, std::uint16_t red,
+                   std::uint16_t green, std::uint16_t blue);
 void ResetTable();
 void ApplyFromAll();
 // Draws the grey boundary line X + Y = 4095 of the colour plane on a graph control.

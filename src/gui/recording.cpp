@@ -3,6 +3,7 @@
 //
 // Recording data records to CSV, and the menu bar.
 #include "gui/recording.h"
+#include "gui/teachcheck.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -138,6 +139,7 @@ void InstallMenus() {
     AddMenuBarItem(panel, "File", "Journal...", OnJournalItem);
     AddMenuBarItem(panel, "File", "Compare...", OnCompareItem);
     AddMenuBarItem(panel, "File", "Export setup sheet...", OnSheetItem);
+    InstallTeachMenu();
     AddMenuBarItem(panel, "Help", "About Tintaro", OnAboutItem);
     ShowState();
 }

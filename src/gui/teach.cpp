@@ -17,6 +17,10 @@ constexpr std::int32_t kDefaultTolerance = 150;
 } // namespace
 
 void TeachDataTo() {
+    TeachValuesTo(dataX, dataY, dataINT, dataR, dataG, dataB);
+}
+
+void TeachValuesTo(u16 x, u16 y, u16 intensity, u16 red, u16 green, u16 blue) {
     u16 n = 0;
     GetCtrlVal(panel, PANEL_NO, &n);
     GetCtrlVal(panel, PANEL_EVALMODE, &evalmode);
@@ -25,7 +29,7 @@ void TeachDataTo() {
         // Contrast modes: row 0 takes a band of +-150 around the channel's raw value.
         ResetTable();
         SetCtrlVal(panel, PANEL_NO, std::int32_t{0});
-        std::int32_t v = evalmode == 2 ? dataR : (evalmode == 3 ? dataG : dataB);
+        std::int32_t v = evalmode == 2 ? red : (evalmode == 3 ? green : blue);
         if (v > 3945)
             v = 3945;
         if (v < 150)
@@ -37,10 +41,10 @@ void TeachDataTo() {
 
     if (n < kTeachRows) { // a row number off the table writes nothing
         const int row = n + 1;
-        SetTableCellVal(panel, PANEL_TABLE, MakePoint(1, row), dataX);
-        SetTableCellVal(panel, PANEL_TABLE, MakePoint(2, row), dataY);
+        SetTableCellVal(panel, PANEL_TABLE, MakePoint(1, row), x);
+        SetTableCellVal(panel, PANEL_TABLE, MakePoint(2, row), y);
         SetTableCellVal(panel, PANEL_TABLE, MakePoint(3, row), kDefaultTolerance);
-        SetTableCellVal(panel, PANEL_TABLE, MakePoint(4, row), dataINT);
+        SetTableCellVal(panel, PANEL_TABLE, MakePoint(4, row), intensity);
         SetTableCellVal(panel, PANEL_TABLE, MakePoint(5, row), kDefaultTolerance);
     }
 
@@ -83,5 +87,9 @@ void ShowTeachPlot(int graph) {
                 VAL_TRANSPARENT);
         PlotArc(panel, graph, x1 + 0.05, y1 + 0.05, x2 + 0.005, y2 + 0.005, 0, 3600, color,
                 VAL_TRANSPARENT);
+        // The row number at the circle's upper right, where the operator looks for it.
+        static const char *const kRowNames[kTeachRows] = {
+            "0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "13", "14"};
+        PlotText(panel, graph, x + 0.71 * cto, y + 0.71 * cto, kRowNames[i], color);
     }
 }

@@ -70,6 +70,28 @@ int PlotArc(int panel, int control, double x1, double y1, double x2, double y2, 
     return g->addEllipse(x1, y1, x2, y2, lineColor, fillColor);
 }
 
+int PlotText(int panel, int control, double x, double y, const char *text, int color) {
+    auto *g = FindWidget<TintaroGraph>(panel, control);
+    if (!g)
+        return UIE_BAD_CONTROL;
+    if (!text || !std::isfinite(x) || !std::isfinite(y))
+        return UIE_BAD_ARGUMENT;
+    g->addLabel(x, y, QString::fromUtf8(text), color);
+    return UIE_NO_ERROR;
+}
+
+int GetLabelCount(int panel, int control) {
+    auto *g = FindWidget<TintaroGraph>(panel, control);
+    return g ? g->labelCount() : UIE_BAD_CONTROL;
+}
+
+int GetLabelInfo(int panel, int control, int index, LabelInfo *info) {
+    auto *g = FindWidget<TintaroGraph>(panel, control);
+    if (!g)
+        return UIE_BAD_CONTROL;
+    return g->labelInfo(index, info) ? UIE_NO_ERROR : UIE_BAD_ARGUMENT;
+}
+
 int PlotStripChart(int panel, int control, const void *values, int count, int start, int skip,
                    int type) {
     auto *s = FindWidget<TintaroStripChart>(panel, control);

@@ -26,6 +26,12 @@ int PlotXY(int panel, int control, const void *x, const void *y, int count, int 
 int PlotArc(int panel, int control, double x1, double y1, double x2, double y2, int beginAngle,
             int arcAngle, int lineColor, int fillColor);
 
+// Writes `text` (UTF-8, plain) in `color` with its lower left corner at (x, y) in plot
+// coordinates: a label beside what a plot draws. Labels are not plots: GetPlotCount does not
+// count them, and they go with DeleteGraphPlot with plot -1. Returns 0, UIE_BAD_CONTROL, or
+// UIE_BAD_ARGUMENT for no text or a coordinate that is not finite.
+int PlotText(int panel, int control, double x, double y, const char *text, int color);
+
 // Appends interleaved points to a strip chart: `count` values of type `type` from `start`,
 // skipping `skip` values after each; value k goes to trace (k % traces) + 1.
 int PlotStripChart(int panel, int control, const void *values, int count, int start, int skip,
@@ -55,3 +61,12 @@ struct PlotInfo {
 };
 int GetPlotCount(int panel, int control);
 int GetPlotInfo(int panel, int control, int index, PlotInfo *info);
+
+// The labels of a graph, in drawing order from 0 (their text truncated to fit).
+struct LabelInfo {
+    double x = 0, y = 0;
+    int color = 0;
+    char text[32] = {};
+};
+int GetLabelCount(int panel, int control);
+int GetLabelInfo(int panel, int control, int index, LabelInfo *info);

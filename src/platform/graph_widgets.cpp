@@ -248,6 +248,36 @@ bool TintaroGraph::deletePlot(int handle) {
     return true;
 }
 
+void TintaroGraph::addLabel(double x, double y, const QString &text, int color) {
+    auto *item = new QCPItemText(this);
+    item->setClipToAxisRect(true);
+    item->setClipAxisRect(axisRect());
+    item->position->setType(QCPItemPosition::ptPlotCoords);
+    item->position->setAxes(xAxis, yAxis);
+    item->position->setCoords(x, y);
+    item->setPositionAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    item->setText(text);
+    item->setColor(ToQColor(color));
+    item->setSelectedColor(item->color());
+    item->setFont(xAxis->tickLabelFont());
+    Label l;
+    l.item = item;
+    l.info.x = x;
+    l.info.y = y;
+    l.info.color = color;
+    const QByteArray bytes = text.toUtf8();
+    qstrncpy(l.info.text, bytes.constData(), sizeof l.info.text);
+    mLabels.push_back(l);
+    scheduleReplot();
+}
+
+bool TintaroGraph::labelInfo(int index, LabelInfo *info) const {
+    if (index < 0 || index >= labelCount() || !info)
+        return false;
+    *info = mLabels[static_cast<size_t>(index)].info;
+    return true;
+}
+
 void TintaroGraph::deleteAllPlots() {
     for (const Plot &p : mPlots) {
         if (p.curve)
@@ -256,6 +286,9 @@ void TintaroGraph::deleteAllPlots() {
             removeItem(p.ellipse);
     }
     mPlots.clear();
+    for (const Label &l : mLabels)
+        removeItem(l.item);
+    mLabels.clear();
     scheduleReplot();
 }
 

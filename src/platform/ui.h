@@ -223,6 +223,13 @@ int GetStatusBarText(int panel, int field, char *text, std::size_t size);
 // Shows a field in warning colours (on = 1) or plainly (0); same results as SetStatusBarText.
 int SetStatusBarAlert(int panel, int field, int on);
 int GetStatusBarAlert(int panel, int field, int *on);
+// A note at the right end of the status bar, after the fields, for advice that comes and goes:
+// shown while it has text, in warning colours with alert = 1. "" removes it. Returns 0,
+// UIE_BAD_PANEL, or UIE_BAD_ARGUMENT for no text.
+int SetStatusBarNote(int panel, const char *text, int alert);
+// Copies the note's text (UTF-8, "" when none), truncated to size - 1 bytes and terminated, and
+// whether it is in warning colours. Same results; UIE_BAD_ARGUMENT also for a missing buffer.
+int GetStatusBarNote(int panel, char *text, std::size_t size, int *alert);
 
 // The window of a top-level panel also carries a menu bar above the panel. AddMenuBarItem adds
 // `item` to the menu named `menu` (made on first use, menus in the order they were first

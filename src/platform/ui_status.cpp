@@ -99,6 +99,26 @@ StatusField *Field(int panel, int field, int *error) {
                                          Qt::FindDirectChildrenOnly);
 }
 
+// The note after the fields, made on first use.
+StatusField *Note(int panel, int *error) {
+    int unused = 0;
+    if (!Field(panel, 0, &unused)) { // the fields come first, so the note stays right of them
+        *error = UIE_BAD_PANEL;
+        return nullptr;
+    }
+    QStatusBar *bar = FindPanel(panel)->frame->statusBar();
+    auto *note =
+        bar->findChild<StatusField *>(QStringLiteral("statusNote"), Qt::FindDirectChildrenOnly);
+    if (!note) {
+        note = new StatusField(bar, Qt::ElideRight);
+        note->setObjectName(QStringLiteral("statusNote"));
+        bar->addPermanentWidget(note);
+        note->hide();
+    }
+    *error = UIE_NO_ERROR;
+    return note;
+}
+
 } // namespace
 } // namespace platform
 
@@ -150,5 +170,34 @@ int GetStatusBarText(int panel, int field, char *text, std::size_t size) {
     const std::size_t n = std::min(std::size_t(bytes.size()), size - 1);
     std::memcpy(text, bytes.constData(), n);
     text[n] = '\0';
+    return UIE_NO_ERROR;
+}
+
+int SetStatusBarNote(int panel, const char *text, int alert) {
+    int error = 0;
+    StatusField *note = Note(panel, &error);
+    if (!note)
+        return error;
+    if (!text)
+        return UIE_BAD_ARGUMENT;
+    note->setFullText(QString::fromUtf8(text));
+    note->setAlert(alert != 0 && *text);
+    note->setVisible(*text != '\0');
+    note->updateGeometry();
+    return UIE_NO_ERROR;
+}
+
+int GetStatusBarNote(int panel, char *text, std::size_t size, int *alert) {
+    int error = 0;
+    StatusField *note = Note(panel, &error);
+    if (!note)
+        return error;
+    if (!text || size == 0 || !alert)
+        return UIE_BAD_ARGUMENT;
+    const QByteArray bytes = note->fullText().toUtf8();
+    const std::size_t n = std::min(std::size_t(bytes.size()), size - 1);
+    std::memcpy(text, bytes.constData(), n);
+    text[n] = '\0';
+    *alert = note->alert() ? 1 : 0;
     return UIE_NO_ERROR;
 }

@@ -11,6 +11,9 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QKeySequence>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QTableWidget>
 #include <QThread>
@@ -156,6 +159,21 @@ void Execute(const QString &line) {
             arg == QLatin1String("cancel") ? std::string() : QFile::encodeName(arg).toStdString());
     } else if (cmd == QLatin1String("answer") && a.size() >= 3) {
         g_questionAnswers.push_back(a.value(2) != QLatin1String("no"));
+    } else if (cmd == QLatin1String("menu") && a.size() >= 3) {
+        // "menu Teach/Teach check...": the item of the panel window's menu bar, as if chosen.
+        const QStringList path = a.mid(2).join(QLatin1Char(' ')).split(QLatin1Char('/'));
+        auto *frame = p ? qobject_cast<QMainWindow *>(p->window->window()) : nullptr;
+        QAction *item = nullptr;
+        if (frame && path.size() == 2)
+            for (QAction *m : frame->menuBar()->actions())
+                if (m->menu() && m->text() == path[0])
+                    for (QAction *i : m->menu()->actions())
+                        if (i->text() == path[1])
+                            item = i;
+        if (item)
+            item->trigger();
+        else
+            Log(QStringLiteral("SCRIPT: no menu item %1").arg(path.join(QLatin1Char('/'))));
     } else if (cmd == QLatin1String("grab") && a.size() >= 3) {
         if (!p || !p->window->window()->grab().save(a.mid(2).join(QLatin1Char(' '))))
             Log(QStringLiteral("SCRIPT: grab failed"));

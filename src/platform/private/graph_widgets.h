@@ -67,6 +67,10 @@ public:
     int addLine(const QVector<double> &x, const QVector<double> &y, int color);
     // Adds an ellipse outline inside the rectangle (x1, y1)-(x2, y2); returns the handle.
     int addEllipse(double x1, double y1, double x2, double y2, int lineColor, int fillColor);
+    // Adds a text label with its lower left corner at (x, y); deleteAllPlots removes it.
+    void addLabel(double x, double y, const QString &text, int color);
+    int labelCount() const { return static_cast<int>(mLabels.size()); }
+    bool labelInfo(int index, LabelInfo *info) const;
     // Deletes one plot; false when the handle is unknown.
     bool deletePlot(int handle);
     void deleteAllPlots();
@@ -114,6 +118,11 @@ private:
     bool report(bool commit);
 
     std::vector<Plot> mPlots;
+    struct Label {
+        QCPItemText *item = nullptr;
+        LabelInfo info;
+    };
+    std::vector<Label> mLabels;
     int mNextHandle = 1;
     bool mAutoX = false;
     bool mAutoY = false;
