@@ -9,6 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 
@@ -33,6 +34,11 @@
 #include "status/status.h"
 #include "support/ser2net_process.h"
 #include "support/sim_process.h"
+#include "support/traffic_log.h"
+#include "support/xserver.h"
+
+// Asks a window to close as a window manager's close box would (x11_close.cpp).
+bool SendCloseRequest(const char *display, unsigned long window);
 
 namespace {
 
@@ -249,7 +255,8 @@ TEST(CliScan, FindsTheSensorsBehindTwoNumbersAndAsksNothingElse) {
     const QStringList lines = QString::fromStdString(all.out).split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 16) << all.out;
     EXPECT_TRUE(lines[1].startsWith("COM2\t" + local.link + "\tTINTARO")) << lines[1].toStdString();
-    EXPECT_TRUE(lines[4].startsWith("COM5\t" + server.url() + "\tTINTARO")) << lines[4].toStdString();
+    EXPECT_TRUE(lines[4].startsWith("COM5\t" + server.url() + "\tTINTARO"))
+        << lines[4].toStdString();
     EXPECT_EQ(lines[0], "COM1\t" + com[1] + "\tno device");
     EXPECT_EQ(Orders(local.log), "7");
     EXPECT_EQ(Orders(remote.log), "7");
@@ -361,6 +368,101 @@ TEST_F(NetworkWindow, FindSensorListsThePortsAndSwitchesToThePortPicked) {
     FindSensor();
     EXPECT_EQ(com, 6);
     EXPECT_EQ(Identify(com), 96);
+}
+
+// The window program in a real X window on the private X server, its COM1 a ser2net RFC 2217
+// port in front of the simulator: start-up's line check, GO polls, the server goes away (the
+// status bar says "port gone"), and once it is back with a sensor that holds another block, GET
+// connects again and fills the panel with that block (SEND then carries exactly it).
+TEST(NetworkRealWindow, GetGoPortGoneAndGetAgainThroughTheServer) {
+    testsupport::XServer x;
+    ASSERT_TRUE(x.ok()) << "Xvfb is installed by scripts/install-deps";
+    QTemporaryDir dir;
+    const QString block = dir.path() + "/other.dat"; // in range for every control
+    {
+        QFile f(block);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        const int words[15] = {640, 1, 32, 1, 250, 300, 3, 1, 0, 9, 8, 7, 6, 5, 4};
+        for (int i = 0; i < 90; ++i)
+            f.write(QByteArray::number(i < 15 ? words[i] : (i * 37) % 4096) + "\n");
+    }
+    const QString script = dir.path() + "/script";
+    {
+        QFile f(script);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("0 watch\n");
+    }
+    SimProcess sim({"--fast"});
+    ASSERT_TRUE(sim.started);
+    Ser2NetProcess server(sim.link, true);
+    ASSERT_TRUE(server.started);
+
+    QProcess app;
+    QProcessEnvironment env = x.environment();
+    env.insert("TINTARO_COM1", server.url());
+    env.insert("TINTARO_SCRIPT", script);
+    app.setProcessEnvironment(env);
+    app.start(QStringLiteral(TINTARO_BIN_DIR "/tintaro-scripted"), QStringList{});
+    ASSERT_TRUE(app.waitForStarted(5000));
+    QString said; // the program's stderr so far: its status bar changes and pop-ups
+    const auto lastStatus = [&](int field) {
+        app.waitForReadyRead(20);
+        said += QString::fromUtf8(app.readAllStandardError());
+        const QString tag = QString("STATUS %1 ").arg(field);
+        const int at = said.lastIndexOf(tag);
+        return at < 0 ? QString() : said.mid(at + tag.size()).section('\n', 0, 0);
+    };
+    const auto records = [&] {
+        const std::vector<Frame> frames = ReadLog(sim.log);
+        return std::count_if(frames.begin(), frames.end(),
+                             [](const Frame &f) { return f.rx && f.order == 5; });
+    };
+    constexpr int kLong = 30000; // ms: ample on a loaded machine; each wait ends on its event
+
+    const QString window =
+        x.xdotool({"search", "--sync", "--onlyvisible", "--name", "Tintaro V1.0"})
+            .section('\n', 0, 0);
+    ASSERT_FALSE(window.isEmpty());
+    x.xdotool({"windowfocus", "--sync", window});
+    EXPECT_TRUE(WaitUntil([&] { return lastStatus(1).startsWith("identified: "); }, kLong))
+        << said.toStdString();
+    EXPECT_EQ(lastStatus(0), "COM1 " + server.url());
+
+    x.xdotool({"key", "F11"});
+    EXPECT_TRUE(WaitUntil([&] { return records() >= 3; }, kLong));
+    server.stop();
+    EXPECT_TRUE(WaitUntil([&] { return lastStatus(1).startsWith("port gone"); }, kLong))
+        << said.toStdString();
+    EXPECT_TRUE(said.contains("POPUP INFO|"));
+
+    ASSERT_TRUE(sim.start({"--fast", "--eeprom", block})); // its log starts anew
+    ASSERT_TRUE(server.start());
+    QThread::msleep(1100); // a connection that failed is tried again after a second
+    x.xdotool({"key", "F10"});
+    EXPECT_TRUE(WaitUntil([&] { return !lastStatus(1).startsWith("port gone"); }, kLong))
+        << said.toStdString();
+    x.xdotool({"key", "F9"});
+    std::vector<Frame> frames;
+    const auto isWrite = [](const Frame &f) { return f.rx && f.order == 1; };
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            frames = ReadLog(sim.log);
+            return std::any_of(frames.begin(), frames.end(), isWrite);
+        },
+        kLong))
+        << said.toStdString();
+    const auto write = std::find_if(frames.begin(), frames.end(), isWrite);
+    ASSERT_GE(frames.size(), 2u);
+    EXPECT_EQ(frames[0].order, 3); // GET's first read, through the new connection
+    ASSERT_FALSE(frames[1].rx);
+    EXPECT_EQ(write->bytes.mid(4).toHex().toStdString(), frames[1].bytes.toHex().toStdString());
+
+    ASSERT_TRUE(SendCloseRequest(x.display.toLatin1().constData(), window.toULong()));
+    const bool ended = app.waitForFinished(kLong);
+    if (!ended)
+        app.kill();
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(app.exitCode(), 0);
 }
 
 } // namespace

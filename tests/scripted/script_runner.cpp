@@ -6,6 +6,7 @@
 #include "script_runner.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
@@ -23,6 +24,7 @@
 
 #include "platform/private/internal.h"
 #include "platform/private/ui_private.h"
+#include "platform/ui.h"
 
 namespace scripted {
 namespace {
@@ -73,6 +75,9 @@ void PressKey(const QString &text) {
         }
     }
     QWidget *target = p->window->focusWidget() ? p->window->focusWidget() : p->window.data();
+    // A dialog on top (Find sensor) takes the keys, as it would from the keyboard.
+    if (QWidget *modal = QApplication::activeModalWidget())
+        target = modal->focusWidget() ? modal->focusWidget() : modal;
     const QKeyCombination k = seq[0];
     QKeyEvent press(QEvent::KeyPress, k.key(), k.keyboardModifiers());
     QKeyEvent release(QEvent::KeyRelease, k.key(), k.keyboardModifiers());
@@ -111,6 +116,27 @@ void SetAsUser(Control &c, long long value) {
     default:
         DispatchCtrlEvent(w, EVENT_COMMIT);
         break;
+    }
+}
+
+// The texts of the status bar's fields as last printed by "watch".
+QStringList g_watched;
+
+// Prints each status bar field whose text changed since the last look.
+void PrintStatusChanges() {
+    Panel *p = LatestPanel();
+    if (!p)
+        return;
+    if (g_watched.size() < kStatusFields)
+        g_watched = QStringList(kStatusFields, QString());
+    for (int f = 0; f < kStatusFields; ++f) {
+        char buf[512] = {};
+        GetStatusBarText(p->handle, f, buf, sizeof buf);
+        const QString text = QString::fromUtf8(buf);
+        if (text != g_watched[f]) {
+            g_watched[f] = text;
+            Log(QStringLiteral("STATUS %1 %2").arg(f).arg(text));
+        }
     }
 }
 
@@ -159,6 +185,27 @@ void Execute(const QString &line) {
     } else if (cmd == QLatin1String("grab") && a.size() >= 3) {
         if (!p || !p->window->window()->grab().save(a.mid(2).join(QLatin1Char(' '))))
             Log(QStringLiteral("SCRIPT: grab failed"));
+    } else if (cmd == QLatin1String("grabmodal") && a.size() >= 3) {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || !modal->grab().save(a.mid(2).join(QLatin1Char(' '))))
+            Log(QStringLiteral("SCRIPT: grabmodal failed"));
+    } else if (cmd == QLatin1String("menu") && a.size() >= 3) {
+        const QString item = a.mid(2).join(QLatin1Char(' '));
+        QAction *found = nullptr;
+        if (p)
+            for (QAction *action : p->window->window()->findChildren<QAction *>())
+                if (action->text() == item && action->isEnabled())
+                    found = action;
+        if (found)
+            found->trigger(); // a dialog it opens runs the later steps in its own loop
+        else
+            Log(QStringLiteral("SCRIPT: no menu item %1").arg(item));
+    } else if (cmd == QLatin1String("watch")) {
+        // Checked often enough for a test to see every state that lasts; each change once.
+        auto *timer = new QTimer(g_context);
+        QObject::connect(timer, &QTimer::timeout, [] { PrintStatusChanges(); });
+        timer->start(20);
+        PrintStatusChanges();
     } else if (cmd == QLatin1String("close")) {
         if (p)
             p->window->window()->close();
@@ -183,7 +230,8 @@ std::string Escaped(const std::string &s) {
 // Scripted runs never block on a dialog: report what would be shown and answer.
 PopupAnswer Answer(const PopupRequest &r) {
     if (r.kind == PopupRequest::Message) {
-        std::fprintf(stderr, "POPUP %s|%s\n", r.title.c_str(), (Escaped(r.message) + r.path).c_str());
+        std::fprintf(stderr, "POPUP %s|%s\n", r.title.c_str(),
+                     (Escaped(r.message) + r.path).c_str());
         return PopupAnswer{1, {}};
     }
     if (r.kind == PopupRequest::Question) {
