@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <string>
+#include <thread>
 
 #include <QFile>
 #include <QProcess>
@@ -28,6 +29,7 @@
 #include "line/line.h"
 #include "panel_fixture.h"
 #include "platform/find_sensor.h"
+#include "platform/private/net_port_device.h"
 #include "platform/serial.h"
 #include "platform/timer.h"
 #include "platform/ui.h"
@@ -196,6 +198,57 @@ TEST(NetworkPortRfc2217, ServerPortIsSetTo19200EightNoneOne) {
     EXPECT_EQ(cfgetospeed(&t), B19200);
     EXPECT_EQ(t.c_cflag & CSIZE, tcflag_t(CS8));
     EXPECT_EQ(t.c_cflag & (PARENB | CSTOPB | CRTSCTS), tcflag_t(0));
+}
+
+// The flush before a request purges the server's buffers in the request's own packet, and a
+// flush that no request follows still reaches the server before the program waits for the line.
+TEST(NetworkPortRfc2217, PurgesReachTheServerInOrderWithTheRequest) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
+    ASSERT_EQ(::listen(listener, 1), 0);
+    ::getsockname(listener, reinterpret_cast<sockaddr *>(&a), &len);
+
+    using platform::TelnetCodec;
+    char request[184] = {0, 0x55, 0, 5, char(0xFF), char(0xFF)};
+    const std::string expected = TelnetCodec::Purge(1) + TelnetCodec::Purge(2) +
+                                 TelnetCodec::Escape(request, sizeof request) +
+                                 TelnetCodec::Purge(1);
+    std::string heard; // everything the client sent, negotiation included
+    std::thread server([&] {
+        const int c = ::accept(listener, nullptr, nullptr);
+        // A server that takes the option and answers with the sensor's settings at once.
+        const unsigned char answers[] = {255, 253, 44,  255, 250, 44,  101, 0,   0,   0x4B, 0,
+                                         255, 240, 255, 250, 44,  102, 8,   255, 240, 255,  250,
+                                         44,  103, 1,   255, 240, 255, 250, 44,  104, 1,    255,
+                                         240, 255, 250, 44,  105, 1,   255, 240};
+        ::send(c, answers, sizeof answers, 0);
+        timeval limit{10, 0}; // a client that stops short fails the test, it does not hang it
+        ::setsockopt(c, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        char buf[512];
+        while (heard.size() < expected.size() ||
+               heard.compare(heard.size() - expected.size(), expected.size(), expected) != 0) {
+            const ssize_t n = ::recv(c, buf, sizeof buf, 0);
+            if (n <= 0)
+                break;
+            heard.append(buf, std::size_t(n));
+        }
+        ::close(c);
+    });
+    ASSERT_EQ(OpenNet(QString("rfc2217://127.0.0.1:%1").arg(ntohs(a.sin_port))), 0);
+    FlushInQ(kPort);
+    FlushOutQ(kPort);
+    EXPECT_EQ(ComWrt(kPort, request, int(sizeof request)), int(sizeof request));
+    FlushInQ(kPort);
+    GetInQLen(kPort);
+    server.join();
+    CloseCom(kPort);
+    ::close(listener);
+    ASSERT_GE(heard.size(), expected.size());
+    EXPECT_EQ(heard.substr(heard.size() - expected.size()), expected);
 }
 
 TEST(NetworkPortFailures, RefusedOrSilentHostGivesThePortMessagesWithinTheConnectTimeout) {
