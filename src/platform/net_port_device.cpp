@@ -553,13 +553,18 @@ void NetPortDevice::discardInput() {
         receive(0);
     }
     in_.clear();
-    if (address_.telnet && fd_ >= 0)
-        pendingOut_ += TelnetCodec::Purge(1);
+    holdPurge(1);
 }
 
 void NetPortDevice::discardOutput() {
-    if (address_.telnet && fd_ >= 0)
-        pendingOut_ += TelnetCodec::Purge(2);
+    holdPurge(2);
+}
+
+// Once is enough until it has gone out: flushes without a request between them cannot pile up.
+void NetPortDevice::holdPurge(int which) {
+    const std::string purge = TelnetCodec::Purge(which);
+    if (address_.telnet && fd_ >= 0 && pendingOut_.find(purge) == std::string::npos)
+        pendingOut_ += purge;
 }
 
 double NetPortDevice::quietGapFloor() {

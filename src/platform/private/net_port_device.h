@@ -109,6 +109,8 @@ private:
     bool sendAll(const std::string &bytes, double seconds);
     // Sends the telnet commands held for the next write; false when the connection is gone.
     bool sendPending();
+    // Holds a telnet PURGE-DATA (1 the server's receive buffer, 2 its transmit buffer).
+    void holdPurge(int which);
     void ackAtOnce();
     int negotiate();
 
