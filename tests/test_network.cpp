@@ -516,7 +516,8 @@ TEST(NetworkRealWindow, GetGoPortGoneAndGetAgainThroughTheServer) {
     if (!ended)
         app.kill();
     EXPECT_TRUE(ended);
-    EXPECT_EQ(app.exitCode(), 0);
+    said += QString::fromUtf8(app.readAllStandardError());
+    EXPECT_EQ(app.exitCode(), 0) << said.right(4000).toStdString();
 }
 
 } // namespace
