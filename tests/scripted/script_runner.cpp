@@ -6,12 +6,14 @@
 #include "script_runner.h"
 
 #include <QAbstractButton>
-#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QKeyEvent>
 #include <QKeySequence>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QTableWidget>
 #include <QThread>
@@ -182,6 +184,21 @@ void Execute(const QString &line) {
             arg == QLatin1String("cancel") ? std::string() : QFile::encodeName(arg).toStdString());
     } else if (cmd == QLatin1String("answer") && a.size() >= 3) {
         g_questionAnswers.push_back(a.value(2) != QLatin1String("no"));
+    } else if (cmd == QLatin1String("menu") && a.size() >= 3) {
+        // "menu Teach/Teach check...": the item of the panel window's menu bar, as if chosen.
+        const QStringList path = a.mid(2).join(QLatin1Char(' ')).split(QLatin1Char('/'));
+        auto *frame = p ? qobject_cast<QMainWindow *>(p->window->window()) : nullptr;
+        QAction *item = nullptr;
+        if (frame && path.size() == 2)
+            for (QAction *m : frame->menuBar()->actions())
+                if (m->menu() && m->text() == path[0])
+                    for (QAction *i : m->menu()->actions())
+                        if (i->text() == path[1])
+                            item = i;
+        if (item)
+            item->trigger();
+        else
+            Log(QStringLiteral("SCRIPT: no menu item %1").arg(path.join(QLatin1Char('/'))));
     } else if (cmd == QLatin1String("grab") && a.size() >= 3) {
         if (!p || !p->window->window()->grab().save(a.mid(2).join(QLatin1Char(' '))))
             Log(QStringLiteral("SCRIPT: grab failed"));
@@ -189,17 +206,6 @@ void Execute(const QString &line) {
         QWidget *modal = QApplication::activeModalWidget();
         if (!modal || !modal->grab().save(a.mid(2).join(QLatin1Char(' '))))
             Log(QStringLiteral("SCRIPT: grabmodal failed"));
-    } else if (cmd == QLatin1String("menu") && a.size() >= 3) {
-        const QString item = a.mid(2).join(QLatin1Char(' '));
-        QAction *found = nullptr;
-        if (p)
-            for (QAction *action : p->window->window()->findChildren<QAction *>())
-                if (action->text() == item && action->isEnabled())
-                    found = action;
-        if (found)
-            found->trigger(); // a dialog it opens runs the later steps in its own loop
-        else
-            Log(QStringLiteral("SCRIPT: no menu item %1").arg(item));
     } else if (cmd == QLatin1String("watch")) {
         // Checked often enough for a test to see every state that lasts; each change once.
         auto *timer = new QTimer(g_context);
@@ -230,8 +236,7 @@ std::string Escaped(const std::string &s) {
 // Scripted runs never block on a dialog: report what would be shown and answer.
 PopupAnswer Answer(const PopupRequest &r) {
     if (r.kind == PopupRequest::Message) {
-        std::fprintf(stderr, "POPUP %s|%s\n", r.title.c_str(),
-                     (Escaped(r.message) + r.path).c_str());
+        std::fprintf(stderr, "POPUP %s|%s\n", r.title.c_str(), (Escaped(r.message) + r.path).c_str());
         return PopupAnswer{1, {}};
     }
     if (r.kind == PopupRequest::Question) {

@@ -15,7 +15,7 @@
 //   answer yes|no             queues the answer to the next question (yes when none is queued)
 //   grab <png>                saves a picture of the panel's window
 //   grabmodal <png>           saves a picture of the dialog on top (keys go to it meanwhile)
-//   menu <item>               chooses the menu bar item with that text ("Find sensor...")
+//   menu <menu>/<item>        chooses an item of the menu bar ("File/Find sensor...")
 //   watch                     from now on prints "STATUS <field> <text>" for each change of a
 //                             status bar field (fields from 0, left to right)
 //   close                     the window's close box
