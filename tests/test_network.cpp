@@ -9,8 +9,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
+#include <thread>
 
 #include <QFile>
 #include <QProcess>
@@ -27,12 +29,18 @@
 #include "line/line.h"
 #include "panel_fixture.h"
 #include "platform/find_sensor.h"
+#include "platform/private/net_port_device.h"
 #include "platform/serial.h"
 #include "platform/timer.h"
 #include "platform/ui.h"
 #include "status/status.h"
 #include "support/ser2net_process.h"
 #include "support/sim_process.h"
+#include "support/traffic_log.h"
+#include "support/xserver.h"
+
+// Asks a window to close as a window manager's close box would (x11_close.cpp).
+bool SendCloseRequest(const char *display, unsigned long window);
 
 namespace {
 
@@ -192,6 +200,58 @@ TEST(NetworkPortRfc2217, ServerPortIsSetTo19200EightNoneOne) {
     EXPECT_EQ(t.c_cflag & (PARENB | CSTOPB | CRTSCTS), tcflag_t(0));
 }
 
+// The flush before a request purges the server's buffers in the request's own packet, and a
+// flush that no request follows still reaches the server before the program waits for the line.
+TEST(NetworkPortRfc2217, PurgesReachTheServerInOrderWithTheRequest) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
+    ASSERT_EQ(::listen(listener, 1), 0);
+    ::getsockname(listener, reinterpret_cast<sockaddr *>(&a), &len);
+
+    using platform::TelnetCodec;
+    char request[184] = {0, 0x55, 0, 5, char(0xFF), char(0xFF)};
+    const std::string expected = TelnetCodec::Purge(1) + TelnetCodec::Purge(2) +
+                                 TelnetCodec::Escape(request, sizeof request) +
+                                 TelnetCodec::Purge(1);
+    std::string heard; // everything the client sent, negotiation included
+    std::thread server([&] {
+        const int c = ::accept(listener, nullptr, nullptr);
+        // A server that takes the option and answers with the sensor's settings at once.
+        const unsigned char answers[] = {255, 253, 44,  255, 250, 44,  101, 0,   0,   0x4B, 0,
+                                         255, 240, 255, 250, 44,  102, 8,   255, 240, 255,  250,
+                                         44,  103, 1,   255, 240, 255, 250, 44,  104, 1,    255,
+                                         240, 255, 250, 44,  105, 1,   255, 240};
+        ::send(c, answers, sizeof answers, 0);
+        timeval limit{10, 0}; // a client that stops short fails the test, it does not hang it
+        ::setsockopt(c, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        char buf[512];
+        while (heard.size() < expected.size() ||
+               heard.compare(heard.size() - expected.size(), expected.size(), expected) != 0) {
+            const ssize_t n = ::recv(c, buf, sizeof buf, 0);
+            if (n <= 0)
+                break;
+            heard.append(buf, std::size_t(n));
+        }
+        ::close(c);
+    });
+    ASSERT_EQ(OpenNet(QString("rfc2217://127.0.0.1:%1").arg(ntohs(a.sin_port))), 0);
+    FlushInQ(kPort);
+    FlushOutQ(kPort);
+    EXPECT_EQ(ComWrt(kPort, request, int(sizeof request)), int(sizeof request));
+    FlushInQ(kPort);
+    FlushInQ(kPort); // the same purge twice in a row goes once
+    GetInQLen(kPort);
+    server.join();
+    CloseCom(kPort);
+    ::close(listener);
+    ASSERT_GE(heard.size(), expected.size());
+    EXPECT_EQ(heard.substr(heard.size() - expected.size()), expected);
+}
+
 TEST(NetworkPortFailures, RefusedOrSilentHostGivesThePortMessagesWithinTheConnectTimeout) {
     // Nothing listens: refused at once.
     const int closedPort = testsupport::FreeTcpPort();
@@ -249,7 +309,8 @@ TEST(CliScan, FindsTheSensorsBehindTwoNumbersAndAsksNothingElse) {
     const QStringList lines = QString::fromStdString(all.out).split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 16) << all.out;
     EXPECT_TRUE(lines[1].startsWith("COM2\t" + local.link + "\tTINTARO")) << lines[1].toStdString();
-    EXPECT_TRUE(lines[4].startsWith("COM5\t" + server.url() + "\tTINTARO")) << lines[4].toStdString();
+    EXPECT_TRUE(lines[4].startsWith("COM5\t" + server.url() + "\tTINTARO"))
+        << lines[4].toStdString();
     EXPECT_EQ(lines[0], "COM1\t" + com[1] + "\tno device");
     EXPECT_EQ(Orders(local.log), "7");
     EXPECT_EQ(Orders(remote.log), "7");
@@ -361,6 +422,102 @@ TEST_F(NetworkWindow, FindSensorListsThePortsAndSwitchesToThePortPicked) {
     FindSensor();
     EXPECT_EQ(com, 6);
     EXPECT_EQ(Identify(com), 96);
+}
+
+// The window program in a real X window on the private X server, its COM1 a ser2net RFC 2217
+// port in front of the simulator: start-up's line check, GO polls, the server goes away (the
+// status bar says "port gone"), and once it is back with a sensor that holds another block, GET
+// connects again and fills the panel with that block (SEND then carries exactly it).
+TEST(NetworkRealWindow, GetGoPortGoneAndGetAgainThroughTheServer) {
+    testsupport::XServer x;
+    ASSERT_TRUE(x.ok()) << "Xvfb is installed by scripts/install-deps";
+    QTemporaryDir dir;
+    const QString block = dir.path() + "/other.dat"; // in range for every control
+    {
+        QFile f(block);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        const int words[15] = {640, 1, 32, 1, 250, 300, 3, 1, 0, 9, 8, 7, 6, 5, 4};
+        for (int i = 0; i < 90; ++i)
+            f.write(QByteArray::number(i < 15 ? words[i] : (i * 37) % 4096) + "\n");
+    }
+    const QString script = dir.path() + "/script";
+    {
+        QFile f(script);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("0 watch\n");
+    }
+    SimProcess sim({"--fast"});
+    ASSERT_TRUE(sim.started);
+    Ser2NetProcess server(sim.link, true);
+    ASSERT_TRUE(server.started);
+
+    QProcess app;
+    QProcessEnvironment env = x.environment();
+    env.insert("TINTARO_COM1", server.url());
+    env.insert("TINTARO_SCRIPT", script);
+    app.setProcessEnvironment(env);
+    app.start(QStringLiteral(TINTARO_BIN_DIR "/tintaro-scripted"), QStringList{});
+    ASSERT_TRUE(app.waitForStarted(5000));
+    QString said; // the program's stderr so far: its status bar changes and pop-ups
+    const auto lastStatus = [&](int field) {
+        app.waitForReadyRead(20);
+        said += QString::fromUtf8(app.readAllStandardError());
+        const QString tag = QString("STATUS %1 ").arg(field);
+        const int at = said.lastIndexOf(tag);
+        return at < 0 ? QString() : said.mid(at + tag.size()).section('\n', 0, 0);
+    };
+    const auto records = [&] {
+        const std::vector<Frame> frames = ReadLog(sim.log);
+        return std::count_if(frames.begin(), frames.end(),
+                             [](const Frame &f) { return f.rx && f.order == 5; });
+    };
+    constexpr int kLong = 30000; // ms: ample on a loaded machine; each wait ends on its event
+
+    const QString window =
+        x.xdotool({"search", "--sync", "--onlyvisible", "--name", "Tintaro V1.0"})
+            .section('\n', 0, 0);
+    ASSERT_FALSE(window.isEmpty());
+    x.xdotool({"windowfocus", "--sync", window});
+    EXPECT_TRUE(WaitUntil([&] { return lastStatus(1).startsWith("identified: "); }, kLong))
+        << said.toStdString();
+    EXPECT_EQ(lastStatus(0), "COM1 " + server.url());
+
+    x.xdotool({"key", "F11"});
+    EXPECT_TRUE(WaitUntil([&] { return records() >= 3; }, kLong));
+    server.stop();
+    EXPECT_TRUE(WaitUntil([&] { return lastStatus(1).startsWith("port gone"); }, kLong))
+        << said.toStdString();
+    EXPECT_TRUE(said.contains("POPUP INFO|"));
+
+    ASSERT_TRUE(sim.start({"--fast", "--eeprom", block})); // its log starts anew
+    ASSERT_TRUE(server.start());
+    QThread::msleep(1100); // a connection that failed is tried again after a second
+    x.xdotool({"key", "F10"});
+    EXPECT_TRUE(WaitUntil([&] { return !lastStatus(1).startsWith("port gone"); }, kLong))
+        << said.toStdString();
+    x.xdotool({"key", "F9"});
+    std::vector<Frame> frames;
+    const auto isWrite = [](const Frame &f) { return f.rx && f.order == 1; };
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            frames = ReadLog(sim.log);
+            return std::any_of(frames.begin(), frames.end(), isWrite);
+        },
+        kLong))
+        << said.toStdString();
+    const auto write = std::find_if(frames.begin(), frames.end(), isWrite);
+    ASSERT_GE(frames.size(), 2u);
+    EXPECT_EQ(frames[0].order, 3); // GET's first read, through the new connection
+    ASSERT_FALSE(frames[1].rx);
+    EXPECT_EQ(write->bytes.mid(4).toHex().toStdString(), frames[1].bytes.toHex().toStdString());
+
+    ASSERT_TRUE(SendCloseRequest(x.display.toLatin1().constData(), window.toULong()));
+    const bool ended = app.waitForFinished(kLong);
+    if (!ended)
+        app.kill();
+    EXPECT_TRUE(ended);
+    said += QString::fromUtf8(app.readAllStandardError());
+    EXPECT_EQ(app.exitCode(), 0) << said.right(4000).toStdString();
 }
 
 } // namespace

@@ -9,13 +9,16 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QHeaderView>
 #include <QLabel>
-#include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -80,7 +83,15 @@ int FindSensorPopup() {
     label->setTextFormat(Qt::PlainText);
     auto *progress = new QProgressBar;
     progress->setRange(0, int(targets.size()));
-    auto *list = new QListWidget;
+    // Port, device and answer in columns of their own, each as wide as its longest text: a
+    // network address or a stable USB name is long, and nothing may be cut off.
+    auto *list = new QTreeWidget;
+    list->setColumnCount(3);
+    list->setHeaderLabels(
+        {QStringLiteral("Port"), QStringLiteral("Device"), QStringLiteral("Answer")});
+    list->setRootIsDecorated(false);
+    list->setUniformRowHeights(true);
+    list->setAllColumnsShowFocus(true);
     list->setMinimumWidth(560);
     list->hide();
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Cancel);
@@ -107,14 +118,12 @@ int FindSensorPopup() {
         const std::vector<FoundPort> found = Listed(targets, results);
         int sensors = 0;
         for (const FoundPort &f : found) {
-            auto *item = new QListWidgetItem(
-                QStringLiteral("COM%1\t%2\t%3")
-                    .arg(f.number)
-                    .arg(QString::fromLocal8Bit(f.device.c_str()), Shown(f.answer)));
-            item->setData(Qt::UserRole, f.sensor ? f.number : 0);
+            auto *item = new QTreeWidgetItem(list, {QStringLiteral("COM%1").arg(f.number),
+                                                    QString::fromLocal8Bit(f.device.c_str()),
+                                                    Shown(f.answer)});
+            item->setData(0, Qt::UserRole, f.sensor ? f.number : 0);
             if (!f.sensor)
                 item->setFlags(item->flags() & ~Qt::ItemIsSelectable);
-            list->addItem(item);
             if (f.sensor && ++sensors == 1)
                 list->setCurrentItem(item);
         }
@@ -122,14 +131,28 @@ int FindSensorPopup() {
                                    : QStringLiteral("No sensor answered on COM1 to COM16."));
         progress->hide();
         list->show();
-        list->setMinimumHeight(list->sizeHintForRow(0) * 17);
+        int width = 2 * list->frameWidth();
+        for (int c = 0; c < list->columnCount(); ++c) {
+            list->resizeColumnToContents(c);
+            // Room between the columns, so that "COM16" and its device do not touch.
+            list->setColumnWidth(c,
+                                 list->columnWidth(c) + list->fontMetrics().averageCharWidth() * 2);
+            width += list->columnWidth(c);
+        }
+        // Every port in sight at once, within the screen.
+        const QRect screen = dlg.screen() ? dlg.screen()->availableGeometry() : QRect();
+        const int rows = list->topLevelItemCount();
+        const int height = list->header()->sizeHint().height() + 2 * list->frameWidth() +
+                           rows * list->sizeHintForRow(0) + 2;
+        list->setMinimumSize(screen.isValid() ? std::min(width, screen.width() * 9 / 10) : width,
+                             screen.isValid() ? std::min(height, screen.height() * 2 / 3) : height);
         dlg.adjustSize();
     });
-    QObject::connect(list, &QListWidget::currentItemChanged, &dlg, [use](QListWidgetItem *item) {
-        use->setEnabled(item && item->data(Qt::UserRole).toInt() > 0);
+    QObject::connect(list, &QTreeWidget::currentItemChanged, &dlg, [use](QTreeWidgetItem *item) {
+        use->setEnabled(item && item->data(0, Qt::UserRole).toInt() > 0);
     });
-    QObject::connect(list, &QListWidget::itemDoubleClicked, &dlg, [&](QListWidgetItem *item) {
-        if (item->data(Qt::UserRole).toInt() > 0)
+    QObject::connect(list, &QTreeWidget::itemDoubleClicked, &dlg, [&](QTreeWidgetItem *item) {
+        if (item->data(0, Qt::UserRole).toInt() > 0)
             dlg.accept();
     });
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
@@ -150,6 +173,6 @@ int FindSensorPopup() {
     cancel = true;
     asking.join();
     if (result == QDialog::Accepted && list->currentItem())
-        chosen = list->currentItem()->data(Qt::UserRole).toInt();
+        chosen = list->currentItem()->data(0, Qt::UserRole).toInt();
     return chosen;
 }

@@ -350,6 +350,7 @@ int NetPortDevice::open() {
         const int one = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         fd_ = fd;
+        ackAtOnce();
     }
     if (fd_ < 0)
         return result;
@@ -393,7 +394,20 @@ void NetPortDevice::lose() {
         ::close(fd_);
     fd_ = -1;
     in_.clear();
+    pendingOut_.clear();
     telnet_ = TelnetCodec{};
+}
+
+// A server that does not set TCP_NODELAY (ser2net's default) holds a reply's later bytes until
+// its first are acknowledged, and a receiver that delays its acknowledgement (Linux does, some
+// 40 ms, once the traffic looks like request and answer) stalls each reply by that much. The
+// kernel leaves quick acknowledgement on its own accord, so it is asked for after every read.
+void NetPortDevice::ackAtOnce() {
+#ifdef TCP_QUICKACK
+    const int one = 1;
+    if (fd_ >= 0)
+        ::setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
+#endif
 }
 
 bool NetPortDevice::present() {
@@ -436,6 +450,9 @@ bool NetPortDevice::sendAll(const std::string &bytes, double seconds) {
 
 bool NetPortDevice::receive(double seconds, bool untilData) {
     const double deadline = Now() + std::max(seconds, 0.0);
+    // Purges not followed by a request yet: the server gets them before anything is awaited.
+    if (!sendPending())
+        return false;
     for (;;) {
         if (fd_ < 0)
             return false;
@@ -455,6 +472,7 @@ bool NetPortDevice::receive(double seconds, bool untilData) {
                 lose(); // the server closed the connection
                 return false;
             }
+            ackAtOnce();
             if (n > 0) {
                 if (address_.telnet) {
                     std::string reply;
@@ -476,9 +494,23 @@ bool NetPortDevice::receive(double seconds, bool untilData) {
 std::size_t NetPortDevice::write(const char *data, std::size_t count) {
     if (fd_ < 0 || count == 0)
         return 0;
-    const std::string bytes =
-        address_.telnet ? TelnetCodec::Escape(data, count) : std::string(data, count);
+    // The purges of the flush before a request go in the request's packet: the server reads
+    // them in the same wake-up, before the request, instead of waking up three times.
+    std::string bytes;
+    bytes.swap(pendingOut_);
+    if (address_.telnet)
+        bytes += TelnetCodec::Escape(data, count);
+    else
+        bytes.append(data, count);
     return sendAll(bytes, timeout_) ? count : 0;
+}
+
+bool NetPortDevice::sendPending() {
+    if (pendingOut_.empty())
+        return fd_ >= 0;
+    std::string bytes;
+    bytes.swap(pendingOut_);
+    return sendAll(bytes, timeout_);
 }
 
 std::size_t NetPortDevice::read(char *data, std::size_t max) {
@@ -512,9 +544,8 @@ bool NetPortDevice::waitForByte(double seconds) {
 }
 
 void NetPortDevice::discardInput() {
-    if (address_.telnet && fd_ >= 0)
-        sendAll(TelnetCodec::Purge(1), timeout_);
-    // What is already on its way here is read away too, within bounds.
+    // What is already here is read away, within bounds; the server purges what it holds when
+    // the purge reaches it, with the next request or before the next wait.
     for (int i = 0; i < 64 && fd_ >= 0; ++i) {
         in_.clear();
         if (WaitOn(fd_, POLLIN, 0) == 0)
@@ -522,11 +553,18 @@ void NetPortDevice::discardInput() {
         receive(0);
     }
     in_.clear();
+    holdPurge(1);
 }
 
 void NetPortDevice::discardOutput() {
-    if (address_.telnet && fd_ >= 0)
-        sendAll(TelnetCodec::Purge(2), timeout_);
+    holdPurge(2);
+}
+
+// Once is enough until it has gone out: flushes without a request between them cannot pile up.
+void NetPortDevice::holdPurge(int which) {
+    const std::string purge = TelnetCodec::Purge(which);
+    if (address_.telnet && fd_ >= 0 && pendingOut_.find(purge) == std::string::npos)
+        pendingOut_ += purge;
 }
 
 double NetPortDevice::quietGapFloor() {

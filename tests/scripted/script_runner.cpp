@@ -26,6 +26,7 @@
 
 #include "platform/private/internal.h"
 #include "platform/private/ui_private.h"
+#include "platform/ui.h"
 
 namespace scripted {
 namespace {
@@ -76,6 +77,9 @@ void PressKey(const QString &text) {
         }
     }
     QWidget *target = p->window->focusWidget() ? p->window->focusWidget() : p->window.data();
+    // A dialog on top (Find sensor) takes the keys, as it would from the keyboard.
+    if (QWidget *modal = QApplication::activeModalWidget())
+        target = modal->focusWidget() ? modal->focusWidget() : modal;
     const QKeyCombination k = seq[0];
     QKeyEvent press(QEvent::KeyPress, k.key(), k.keyboardModifiers());
     QKeyEvent release(QEvent::KeyRelease, k.key(), k.keyboardModifiers());
@@ -114,6 +118,27 @@ void SetAsUser(Control &c, long long value) {
     default:
         DispatchCtrlEvent(w, EVENT_COMMIT);
         break;
+    }
+}
+
+// The texts of the status bar's fields as last printed by "watch".
+QStringList g_watched;
+
+// Prints each status bar field whose text changed since the last look.
+void PrintStatusChanges() {
+    Panel *p = LatestPanel();
+    if (!p)
+        return;
+    if (g_watched.size() < kStatusFields)
+        g_watched = QStringList(kStatusFields, QString());
+    for (int f = 0; f < kStatusFields; ++f) {
+        char buf[512] = {};
+        GetStatusBarText(p->handle, f, buf, sizeof buf);
+        const QString text = QString::fromUtf8(buf);
+        if (text != g_watched[f]) {
+            g_watched[f] = text;
+            Log(QStringLiteral("STATUS %1 %2").arg(f).arg(text));
+        }
     }
 }
 
@@ -177,6 +202,16 @@ void Execute(const QString &line) {
     } else if (cmd == QLatin1String("grab") && a.size() >= 3) {
         if (!p || !p->window->window()->grab().save(a.mid(2).join(QLatin1Char(' '))))
             Log(QStringLiteral("SCRIPT: grab failed"));
+    } else if (cmd == QLatin1String("grabmodal") && a.size() >= 3) {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || !modal->grab().save(a.mid(2).join(QLatin1Char(' '))))
+            Log(QStringLiteral("SCRIPT: grabmodal failed"));
+    } else if (cmd == QLatin1String("watch")) {
+        // Checked often enough for a test to see every state that lasts; each change once.
+        auto *timer = new QTimer(g_context);
+        QObject::connect(timer, &QTimer::timeout, [] { PrintStatusChanges(); });
+        timer->start(20);
+        PrintStatusChanges();
     } else if (cmd == QLatin1String("close")) {
         if (p)
             p->window->window()->close();

@@ -14,6 +14,10 @@
 //   file <path>|cancel        queues the answer to the next file pop-up
 //   answer yes|no             queues the answer to the next question (yes when none is queued)
 //   grab <png>                saves a picture of the panel's window
+//   grabmodal <png>           saves a picture of the dialog on top (keys go to it meanwhile)
+//   menu <menu>/<item>        chooses an item of the menu bar ("File/Find sensor...")
+//   watch                     from now on prints "STATUS <field> <text>" for each change of a
+//                             status bar field (fields from 0, left to right)
 //   close                     the window's close box
 //   quit                      QuitUserInterface(0)
 // Every step is announced on stderr as "SCRIPT <line>"; pop-ups never open a dialog but print

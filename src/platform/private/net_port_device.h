@@ -107,6 +107,11 @@ private:
     // gone. Stops early once a data byte is in, or with !untilData once anything came.
     bool receive(double seconds, bool untilData = true);
     bool sendAll(const std::string &bytes, double seconds);
+    // Sends the telnet commands held for the next write; false when the connection is gone.
+    bool sendPending();
+    // Holds a telnet PURGE-DATA (1 the server's receive buffer, 2 its transmit buffer).
+    void holdPurge(int which);
+    void ackAtOnce();
     int negotiate();
 
     NetAddress address_;
@@ -114,8 +119,9 @@ private:
     std::size_t cap_;
     double timeout_ = 5.0;
     int fd_ = -1;
-    double retryAt_ = 0.0; // monotonic seconds before which present() does not connect again
-    std::string in_;       // data bytes received, not yet read
+    double retryAt_ = 0.0;   // monotonic seconds before which present() does not connect again
+    std::string in_;         // data bytes received, not yet read
+    std::string pendingOut_; // telnet purges that go out with the next write
     TelnetCodec telnet_;
 };
 
