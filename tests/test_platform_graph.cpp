@@ -448,6 +448,14 @@ TEST_F(GraphPanel, ACursorMoveAFrameAfterTheLastIsDrawnWithThePanel) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return graph->replotCount() == before + 2; }, 5000));
 }
 
+// A change reaches the screen a frame after it is made, and a busy machine may hold that frame
+// back: wait until the plot has drawn what it holds and its paint has been delivered.
+static void SettleOnScreen(platform::CoalescedPlot *plot) {
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !plot->drawPending(); }, 5000));
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+}
+
 // The moving cursor repaints only the strips it left and entered; what the screen then shows is
 // what a full repaint draws: no trace of an old crosshair, no strip left blank.
 TEST_F(GraphPanel, StripsRepaintedAfterCursorMovesMatchAFullRepaint) {
@@ -462,6 +470,7 @@ TEST_F(GraphPanel, StripsRepaintedAfterCursorMovesMatchAFullRepaint) {
         ASSERT_EQ(SetGraphCursor(panel, kGraph, 1, 400 + 250 * i, 3000 - 180 * i), 0);
         DrawPanels();
     }
+    SettleOnScreen(graph);
     const QPoint at = graph->mapTo(frame, QPoint(0, 0));
     const QImage shown =
         frame->screen()
@@ -494,7 +503,7 @@ TEST_F(GraphPanel, StripChartRedrawnPerRecordMatchesAFullReplot) {
         DrawPanels();
     };
     const auto matchesFullReplot = [&](const char *after) {
-        QCoreApplication::processEvents();
+        SettleOnScreen(strip);
         for (int t = 1; t <= 7; ++t) {
             const QCPGraphDataContainer &drawn = *strip->graph(t - 1)->data();
             ASSERT_EQ(drawn.size(), 100) << after << ", trace " << t;

@@ -27,6 +27,8 @@ public:
     int replotCount() const { return mReplots; }
     // Number of replots that drew every layer anew (a partial repaint does not count).
     int fullReplotCount() const { return mFullReplots; }
+    // Whether a change still waits for its frame to reach the screen.
+    bool drawPending() const { return mTimer.isActive() || mDue || mFullDirty || mPartialDirty; }
     // Replots the plots whose change is due on the screen; a panel's frame calls this just
     // before it draws, so that a plot shows the same record as the displays beside it.
     static void FlushDue();
