@@ -171,6 +171,10 @@ private:
     bool syncTraces();
     // The paint buffer of the traces' layer, or null while the buffers wait for a full replot.
     QCPAbstractPaintBuffer *tracesBuffer();
+    // Where traces are drawn: the plot area and the pixel row above it.
+    QRect tracesArea() const;
+    // The pixels a visible trace covers at the current scales; empty for a hidden one.
+    QRect traceExtent(const Trace &t) const;
 
     std::vector<Trace> mTraces;
     int mPointsPerScreen = 100;
@@ -180,6 +184,7 @@ private:
     QCPLayer *mTracesLayer = nullptr;
     QCPRange mWantedY{0, 4095};
     bool mWantedRight = false;
+    QRegion mDrawn; // where the traces' layer may hold trace pixels
 };
 
 } // namespace platform
