@@ -602,7 +602,10 @@ TintaroStripChart::TintaroStripChart(QWidget *parent) : CoalescedPlot(parent) {
     // the raster engine about ten times as long, and looks the same at this width.
     setPlottingHint(QCP::phFastPolylines);
     // After a full replot the traces may lie anywhere in the plot area.
-    connect(this, &QCustomPlot::afterReplot, this, [this] { mDrawn = QRegion(tracesArea()); });
+    connect(this, &QCustomPlot::afterReplot, this, [this] {
+        for (Trace &t : mTraces)
+            t.drawn = tracesArea();
+    });
 
     rebuildTraces();
 }
@@ -722,13 +725,14 @@ bool TintaroStripChart::syncTraces() {
         Trace &t = mTraces[i];
         QCPGraphDataContainer &data = *t.graph->data();
         const int n = static_cast<int>(t.values.size());
+        t.changed = false;
         if (data.size() == n) {
             // Keys stay 0..n-1: only the values move, so they are written where they are.
             auto it = data.begin();
             for (int k = 0; k < n; ++k, ++it) {
                 if (!SameValue(it->value, t.values[k])) {
                     it->value = t.values[k];
-                    changed = changed || t.visible;
+                    t.changed = true;
                 }
             }
         } else {
@@ -737,8 +741,10 @@ bool TintaroStripChart::syncTraces() {
             for (int k = 0; k < n; ++k)
                 points.append(QCPGraphData(k, t.values[k]));
             data.set(points, true);
-            changed = changed || t.visible;
+            t.changed = true;
         }
+        t.changed = t.changed && t.visible;
+        changed = changed || t.changed;
         const bool onRight = static_cast<int>(i) + 1 == mRightTrace;
         rightShown = rightShown || (t.visible && onRight);
         leftShown = leftShown || (t.visible && !onRight);
@@ -825,13 +831,17 @@ void TintaroStripChart::repaintPartial() {
         replot(rpQueuedRefresh);
         return;
     }
+    // Where a changed trace was and now is, the layer is cleared and every trace drawn again;
+    // elsewhere it holds the unchanged traces as they were drawn (a flat limit line stays).
     const QRect area = tracesArea();
-    QRegion now;
-    for (const Trace &t : mTraces)
-        now += traceExtent(t) & area;
-    // Where the traces were is cleared, and every trace is drawn again there and where they
-    // are now: the rest of the layer holds no trace pixel before or after.
-    const QRegion dirty = (mDrawn + now) & area;
+    QRegion dirty;
+    for (Trace &t : mTraces) {
+        const QRect now = traceExtent(t) & area;
+        if (t.changed)
+            dirty += QRegion(t.drawn) + QRegion(now);
+        t.drawn = now; // an unchanged trace lies just where its values put it
+    }
+    dirty &= area;
     std::unique_ptr<QCPPainter> painter(buffer->startPainting());
     if (!painter || !painter->isActive()) {
         replot(rpQueuedRefresh);
@@ -843,10 +853,10 @@ void TintaroStripChart::repaintPartial() {
         painter->fillRect(r, Qt::transparent);
     painter->setCompositionMode(QPainter::CompositionMode_SourceOver);
     for (Trace &t : mTraces)
-        t.graph->drawOnLayer(painter.get());
+        if (dirty.intersects(t.drawn))
+            t.graph->drawOnLayer(painter.get());
     painter.reset();
     buffer->donePainting();
-    mDrawn = now;
     update(dirty);
 }
 

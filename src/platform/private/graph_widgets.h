@@ -161,6 +161,8 @@ private:
         TraceGraph *graph = nullptr;
         QVector<double> values; // oldest first, at most mPointsPerScreen
         bool visible = true;
+        bool changed = false; // its values changed since it was last drawn
+        QRect drawn;          // the pixels it may cover in the traces' layer
     };
 
     void rebuildTraces();
@@ -184,7 +186,6 @@ private:
     QCPLayer *mTracesLayer = nullptr;
     QCPRange mWantedY{0, 4095};
     bool mWantedRight = false;
-    QRegion mDrawn; // where the traces' layer may hold trace pixels
 };
 
 } // namespace platform
