@@ -492,10 +492,12 @@ TEST_F(GraphPanel, StripChartRedrawnPerRecordMatchesAFullReplot) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
     std::vector<double> history(700);
     long next = 0; // records so far; record r, trace t holds a value that moves with r and t
-    const auto record = [&](double scale) {
+    // The first `moving` traces move with the record; the others stay at `offset`.
+    const auto record = [&](double scale, double offset = 0, int moving = 7) {
         std::copy(history.begin() + 7, history.end(), history.begin());
         for (int t = 0; t < 7; ++t)
-            history[693 + t] = scale * ((next * 37 + t * 500) % 4096) / 4096.0;
+            history[693 + t] =
+                offset + (t < moving ? scale * ((next * 37 + t * 500) % 4096) / 4096.0 : 0);
         ++next;
         ASSERT_EQ(SetCtrlAttribute(panel, kStrip, ATTR_POINTS_PER_SCREEN, 101), 0);
         ASSERT_EQ(PlotStripChart(panel, kStrip, history.data(), 700, 0, 0, VAL_DOUBLE), 0);
@@ -553,6 +555,17 @@ TEST_F(GraphPanel, StripChartRedrawnPerRecordMatchesAFullReplot) {
         v = 100;
     record(1000);
     matchesFullReplot("a history replaced");
+
+    // Flat traces redraw only the strips they lie in; moved elsewhere, they leave none behind.
+    for (int i = 0; i < 101; ++i)
+        record(0, 500);
+    for (double &v : history)
+        v = 3000;
+    record(0, 3000);
+    matchesFullReplot("flat traces moved");
+    for (int i = 0; i < 4; ++i)
+        record(1000, 3000, 1);
+    matchesFullReplot("one trace moving across flat ones");
 }
 
 TEST_F(GraphPanel, CallsChangeDataAtOnceButRepaintLater) {

@@ -652,9 +652,9 @@ TEST_F(PanelUiTest, ScriptDrivesThePanel) {
             "70 grab " +
             QFile::encodeName(png) +
             "\n"
-            "80 key F9\n"
-            "1500 close\n"
-            "1600 quit\n");
+            "80 key F9\n" // done before the next step, however soon it comes
+            "80 close\n"
+            "80 quit\n");
     f.close();
     DisplayPanel(panel);
     std::vector<int> fileResults;

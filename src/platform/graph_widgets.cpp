@@ -54,6 +54,9 @@ CoalescedPlot::CoalescedPlot(QWidget *parent) : QCustomPlot(parent) {
         prepareReplot();
     });
     setAutoAddPlottableToLegend(false);
+    // The plot paints every pixel of itself (the opaque background first): the panel need not
+    // paint beneath it each time it changes.
+    setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 CoalescedPlot::~CoalescedPlot() {
@@ -596,7 +599,8 @@ public:
         if (!realVisibility())
             return;
         painter->save();
-        painter->setClipRect(clipRect().translated(0, -1));
+        // Within whatever the caller clipped to: the strips that changed.
+        painter->setClipRect(clipRect().translated(0, -1), Qt::IntersectClip);
         applyDefaultAntialiasingHint(painter);
         draw(painter);
         painter->restore();
@@ -627,6 +631,14 @@ TintaroStripChart::TintaroStripChart(QWidget *parent) : CoalescedPlot(parent) {
     // them and the axes and legend above are drawn only when they change.
     mTracesLayer = currentLayer();
     mTracesLayer->setMode(QCPLayer::lmBuffered);
+    // Solid traces are drawn a segment at a time: a smoothed polyline of a hundred points takes
+    // the raster engine about ten times as long, and looks the same at this width.
+    setPlottingHint(QCP::phFastPolylines);
+    // After a full replot the traces may lie anywhere in the plot area.
+    connect(this, &QCustomPlot::afterReplot, this, [this] {
+        for (Trace &t : mTraces)
+            t.drawn = tracesArea();
+    });
 
     rebuildTraces();
 }
@@ -746,13 +758,14 @@ bool TintaroStripChart::syncTraces() {
         Trace &t = mTraces[i];
         QCPGraphDataContainer &data = *t.graph->data();
         const int n = static_cast<int>(t.values.size());
+        t.changed = false;
         if (data.size() == n) {
             // Keys stay 0..n-1: only the values move, so they are written where they are.
             auto it = data.begin();
             for (int k = 0; k < n; ++k, ++it) {
                 if (!SameValue(it->value, t.values[k])) {
                     it->value = t.values[k];
-                    changed = changed || t.visible;
+                    t.changed = true;
                 }
             }
         } else {
@@ -761,8 +774,10 @@ bool TintaroStripChart::syncTraces() {
             for (int k = 0; k < n; ++k)
                 points.append(QCPGraphData(k, t.values[k]));
             data.set(points, true);
-            changed = changed || t.visible;
+            t.changed = true;
         }
+        t.changed = t.changed && t.visible;
+        changed = changed || t.changed;
         const bool onRight = static_cast<int>(i) + 1 == mRightTrace;
         rightShown = rightShown || (t.visible && onRight);
         leftShown = leftShown || (t.visible && !onRight);
@@ -808,7 +823,38 @@ QCPAbstractPaintBuffer *TintaroStripChart::tracesBuffer() {
     return index < mPaintBuffers.size() ? mPaintBuffers[index].data() : nullptr;
 }
 
-// New values: the traces' layer is drawn again under the plot area and only that area is
+QRect TintaroStripChart::tracesArea() const {
+    // The traces are clipped to the plot area moved up one pixel, as in a full replot.
+    const QRect area = axisRect()->rect();
+    return area.united(area.translated(0, -1));
+}
+
+// The pixels a trace can cover: the box of its points, widened by the pen, its square caps and
+// its smoothing.
+QRect TintaroStripChart::traceExtent(const Trace &t) const {
+    const int n = static_cast<int>(t.values.size());
+    if (!t.visible || n == 0)
+        return {};
+    double lo = 0, hi = 0;
+    bool any = false;
+    for (double v : t.values) {
+        if (!std::isfinite(v))
+            continue;
+        lo = any ? std::min(lo, v) : v;
+        hi = any ? std::max(hi, v) : v;
+        any = true;
+    }
+    if (!any)
+        return {};
+    const QCPAxis *x = t.graph->keyAxis();
+    const QCPAxis *y = t.graph->valueAxis();
+    const int margin = int(std::ceil(t.graph->pen().widthF())) + 2;
+    const QRectF box(QPointF(x->coordToPixel(0), y->coordToPixel(hi)),
+                     QPointF(x->coordToPixel(n - 1), y->coordToPixel(lo)));
+    return box.normalized().toAlignedRect().adjusted(-margin, -margin, margin, margin);
+}
+
+// New values: the traces' layer is drawn again where a trace was or now is, and only that is
 // repainted, from the buffers; the axes, grid and legend stay. A change of scale replots all.
 void TintaroStripChart::repaintPartial() {
     if (!syncTraces())
@@ -818,19 +864,30 @@ void TintaroStripChart::repaintPartial() {
         replot(rpQueuedRefresh);
         return;
     }
-    // The traces are clipped to the plot area moved up one pixel, as in a full replot.
-    const QRect area = axisRect()->rect();
-    const QRect dirty = area.united(area.translated(0, -1));
+    // Where a changed trace was and now is, the layer is cleared and every trace drawn again;
+    // elsewhere it holds the unchanged traces as they were drawn (a flat limit line stays).
+    const QRect area = tracesArea();
+    QRegion dirty;
+    for (Trace &t : mTraces) {
+        const QRect now = traceExtent(t) & area;
+        if (t.changed)
+            dirty += QRegion(t.drawn) + QRegion(now);
+        t.drawn = now; // an unchanged trace lies just where its values put it
+    }
+    dirty &= area;
     std::unique_ptr<QCPPainter> painter(buffer->startPainting());
     if (!painter || !painter->isActive()) {
         replot(rpQueuedRefresh);
         return;
     }
+    painter->setClipRegion(dirty);
     painter->setCompositionMode(QPainter::CompositionMode_Source);
-    painter->fillRect(dirty, Qt::transparent);
+    for (const QRect &r : dirty)
+        painter->fillRect(r, Qt::transparent);
     painter->setCompositionMode(QPainter::CompositionMode_SourceOver);
     for (Trace &t : mTraces)
-        t.graph->drawOnLayer(painter.get());
+        if (dirty.intersects(t.drawn))
+            t.graph->drawOnLayer(painter.get());
     painter.reset();
     buffer->donePainting();
     update(dirty);

@@ -2,9 +2,11 @@
 // Copyright (C) 2026 The Tintaro developers
 //
 // The status bar under a panel: text fields for state that the panel itself does not show.
+#include <QEvent>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPainter>
+#include <QPointer>
 #include <QStatusBar>
 
 #include <cstring>
@@ -36,10 +38,20 @@ public:
         setPalette(pal);
     }
     bool alert() const { return alert_; }
-    void setFullText(const QString &text) {
+    // Takes a new text; true when its width changed, so that the bar must lay out again.
+    bool setFullText(const QString &text) {
+        // A count that moves on (same length, only digits changed) keeps the width in a font
+        // whose digits are all equally wide: measuring, which shapes the whole text, is spared.
+        const bool sameWidth = tabularDigits() && OnlyDigitsDiffer(full_, text);
         full_ = text;
         setToolTip(PlainToolTip(text));
         update();
+        if (sameWidth)
+            return false;
+        const int width = fontMetrics().horizontalAdvance(full_);
+        const bool changed = width != width_;
+        width_ = width;
+        return changed;
     }
     const QString &fullText() const { return full_; }
 
@@ -53,13 +65,43 @@ protected:
     }
     QSize sizeHint() const override {
         const int frame = 2 * (frameWidth() + margin() + indent());
-        return QSize(fontMetrics().horizontalAdvance(full_) + frame + 2,
+        return QSize(width_ + frame + 2,
                      fontMetrics().height() + 2 * (frameWidth() + margin()) + 2);
     }
     QSize minimumSizeHint() const override { return QSize(48, sizeHint().height()); }
+    void changeEvent(QEvent *event) override {
+        QLabel::changeEvent(event);
+        if (event->type() == QEvent::FontChange) {
+            tabular_ = -1;
+            width_ = fontMetrics().horizontalAdvance(full_);
+            updateGeometry();
+        }
+    }
 
 private:
+    static bool OnlyDigitsDiffer(const QString &a, const QString &b) {
+        if (a.size() != b.size())
+            return false;
+        const auto digit = [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); };
+        for (qsizetype i = 0; i < a.size(); ++i)
+            if (a[i] != b[i] && !(digit(a[i]) && digit(b[i])))
+                return false;
+        return true;
+    }
+    bool tabularDigits() {
+        if (tabular_ < 0) {
+            const QFontMetrics fm = fontMetrics();
+            tabular_ = 1;
+            for (char c = '1'; c <= '9'; ++c)
+                if (fm.horizontalAdvance(QLatin1Char(c)) != fm.horizontalAdvance(QLatin1Char('0')))
+                    tabular_ = 0;
+        }
+        return tabular_ == 1;
+    }
+
     QString full_;
+    int tabular_ = -1; // whether the font's digits are equally wide; -1 not yet known
+    int width_ = 0;    // of full_ in the field's font
     Qt::TextElideMode elide_;
     bool alert_ = false;
 };
@@ -83,6 +125,13 @@ StatusField *Field(int panel, int field, int *error) {
         return nullptr;
     }
     QStatusBar *bar = p->frame->statusBar(); // made on first use
+    // The fields of the bar last asked for: a record's count is written many times a second.
+    static QPointer<QStatusBar> cachedBar;
+    static QPointer<StatusField> cached[kStatusFields];
+    if (cachedBar == bar && cached[field]) {
+        *error = UIE_NO_ERROR;
+        return cached[field];
+    }
     const auto fields = bar->findChildren<StatusField *>(QString(), Qt::FindDirectChildrenOnly);
     if (fields.size() < kStatusFields) {
         bar->setSizeGripEnabled(false);
@@ -94,9 +143,12 @@ StatusField *Field(int panel, int field, int *error) {
             bar->addWidget(f, kStretch[i]);
         }
     }
+    cachedBar = bar;
+    for (int i = 0; i < kStatusFields; ++i)
+        cached[i] = bar->findChild<StatusField *>(QStringLiteral("statusField%1").arg(i),
+                                                  Qt::FindDirectChildrenOnly);
     *error = UIE_NO_ERROR;
-    return bar->findChild<StatusField *>(QStringLiteral("statusField%1").arg(field),
-                                         Qt::FindDirectChildrenOnly);
+    return cached[field];
 }
 
 // The note after the fields, made on first use.
@@ -132,10 +184,9 @@ int SetStatusBarText(int panel, int field, const char *text) {
     if (!text)
         return UIE_BAD_ARGUMENT;
     const QString s = ShowableText(QString::fromUtf8(text));
-    if (s != f->fullText()) {
-        f->setFullText(s);
+    // The bar lays out again only when the text's width changes, not for each new count.
+    if (s != f->fullText() && f->setFullText(s))
         f->updateGeometry();
-    }
     return UIE_NO_ERROR;
 }
 

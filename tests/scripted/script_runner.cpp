@@ -8,7 +8,9 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QMainWindow>
@@ -19,6 +21,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <deque>
 #include <string>
@@ -236,7 +239,8 @@ std::string Escaped(const std::string &s) {
 // Scripted runs never block on a dialog: report what would be shown and answer.
 PopupAnswer Answer(const PopupRequest &r) {
     if (r.kind == PopupRequest::Message) {
-        std::fprintf(stderr, "POPUP %s|%s\n", r.title.c_str(), (Escaped(r.message) + r.path).c_str());
+        std::fprintf(stderr, "POPUP %s|%s\n", r.title.c_str(),
+                     (Escaped(r.message) + r.path).c_str());
         return PopupAnswer{1, {}};
     }
     if (r.kind == PopupRequest::Question) {
@@ -262,17 +266,47 @@ bool LoopRunning() {
     return QThread::currentThread()->loopLevel() > 0;
 }
 
-void StartSteps() {
-    // Every step has its own timer, so steps also fire inside nested event processing.
-    for (const Step &s : g_steps) {
-        const QString line = s.line;
-        QTimer::singleShot(s.ms, Qt::PreciseTimer, g_context, [line] {
-            // Steps belong to the run of the event loop, like the user's actions.
-            if (LoopRunning())
-                Execute(line);
-        });
+QElapsedTimer g_clock;  // the steps' times count from here: the loop's start, an await's end
+std::size_t g_next = 0; // the next step of g_steps to arm
+
+void ArmNext();
+
+// An await step: the steps after it wait until `path` exists, and count their times from then.
+void Await(const QString &path) {
+    if (QFileInfo::exists(path)) {
+        g_clock.restart();
+        ArmNext();
+        return;
     }
-    g_steps.clear();
+    QTimer::singleShot(10, Qt::PreciseTimer, g_context, [path] { Await(path); });
+}
+
+// Steps are armed one after the other, each when the one before starts: they run in their order
+// however late a loaded machine fires them. The next is armed before a step runs, so that it
+// also fires inside the step's nested event processing (a polling loop).
+void ArmNext() {
+    if (g_next >= g_steps.size())
+        return;
+    const Step s = g_steps[g_next++];
+    const qint64 due = std::max<qint64>(0, s.ms - g_clock.elapsed());
+    QTimer::singleShot(int(due), Qt::PreciseTimer, g_context, [s] {
+        const QStringList a = s.line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (a.value(1) == QLatin1String("await")) {
+            Log(QStringLiteral("SCRIPT %1").arg(s.line));
+            Await(a.mid(2).join(QLatin1Char(' ')));
+            return;
+        }
+        ArmNext();
+        // Steps belong to the run of the event loop, like the user's actions.
+        if (LoopRunning())
+            Execute(s.line);
+    });
+}
+
+void StartSteps() {
+    g_clock.start();
+    g_next = 0;
+    ArmNext();
 }
 
 // The program may process events during its start-up (the line check) before its event loop
@@ -316,6 +350,15 @@ bool ArmScript(const char *path) {
         }
         g_steps.push_back(Step{ms, line});
     }
+    // In the order of their times; an await ends the steps timed from the same moment.
+    auto from = g_steps.begin();
+    for (auto it = g_steps.begin(); it != g_steps.end(); ++it) {
+        if (it->line.section(QLatin1Char(' '), 1, 1, QString::SectionSkipEmpty) == "await") {
+            std::stable_sort(from, it, [](const Step &a, const Step &b) { return a.ms < b.ms; });
+            from = it + 1;
+        }
+    }
+    std::stable_sort(from, g_steps.end(), [](const Step &a, const Step &b) { return a.ms < b.ms; });
     g_armed = true;
     SetPopupHandler(Answer);
     if (QCoreApplication::instance())
@@ -331,6 +374,7 @@ void DisarmScript() {
     g_context = nullptr;
     g_armed = false;
     g_steps.clear();
+    g_next = 0;
     g_fileAnswers.clear();
     g_questionAnswers.clear();
     SetPopupHandler(nullptr);

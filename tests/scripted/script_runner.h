@@ -20,6 +20,9 @@
 //                             status bar field (fields from 0, left to right)
 //   close                     the window's close box
 //   quit                      QuitUserInterface(0)
+//   await <path>              holds the steps after it until the file exists; their times then
+//                             count from that moment (a test's signal that the program may go on)
+// Steps run one after the other in the order of their times, each no sooner than its time.
 // Every step is announced on stderr as "SCRIPT <line>"; pop-ups never open a dialog but print
 // "POPUP <title>|<text, newlines as \n>" (answered OK), "FILEPOPUP <title>|<path or cancel>"
 // or "QUESTION <title>|<text>|<yes or no>".

@@ -172,6 +172,8 @@ private:
         TraceGraph *graph = nullptr;
         QVector<double> values; // oldest first, at most mPointsPerScreen
         bool visible = true;
+        bool changed = false; // its values changed since it was last drawn
+        QRect drawn;          // the pixels it may cover in the traces' layer
     };
 
     void rebuildTraces();
@@ -182,6 +184,10 @@ private:
     bool syncTraces();
     // The paint buffer of the traces' layer, or null while the buffers wait for a full replot.
     QCPAbstractPaintBuffer *tracesBuffer();
+    // Where traces are drawn: the plot area and the pixel row above it.
+    QRect tracesArea() const;
+    // The pixels a visible trace covers at the current scales; empty for a hidden one.
+    QRect traceExtent(const Trace &t) const;
 
     std::vector<Trace> mTraces;
     int mPointsPerScreen = 100;
