@@ -17,33 +17,17 @@
 
 #include "gui/autoadjust_core.h"
 #include "sensor_model.h"
+#include "support/cli_process.h"
 #include "support/sim_process.h"
 
 namespace {
 
 using testsupport::SimProcess;
 
-struct Outcome {
-    int code = -1;
-    std::string out, err;
-};
+using Outcome = testsupport::CliOutcome;
 
 Outcome Cli(const QStringList &args, const QString &com1) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("TINTARO_COM1", com1);
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(TINTARO_BIN_DIR "/tintaro-cli"), args);
-    Outcome o;
-    if (!p.waitForFinished(120000)) {
-        p.kill();
-        p.waitForFinished();
-        return o;
-    }
-    o.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    o.out = p.readAllStandardOutput().toStdString();
-    o.err = p.readAllStandardError().toStdString();
-    return o;
+    return testsupport::RunCli(args, testsupport::CliEnv({{1, com1}}), 120000);
 }
 
 std::vector<std::vector<std::string>> CsvLines(const std::string &text) {

@@ -24,6 +24,7 @@
 
 #include "platform/files.h"
 #include "platform/ui.h"
+#include "support/cli_process.h"
 #include "support/sim_process.h"
 
 namespace {
@@ -31,41 +32,18 @@ namespace {
 using testsupport::SimProcess;
 using testsupport::WaitUntil;
 
-struct Outcome {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
+using Outcome = testsupport::CliOutcome;
 
 QProcessEnvironment EnvFor(const QString &com1) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (int n = 1; n <= 16; ++n)
-        env.remove(QStringLiteral("TINTARO_COM%1").arg(n));
-    if (!com1.isEmpty())
-        env.insert("TINTARO_COM1", com1);
-    return env;
+    return com1.isEmpty() ? testsupport::CliEnv() : testsupport::CliEnv({{1, com1}});
 }
 
 void Start(QProcess &p, const QStringList &args, const QString &com1) {
-    p.setProgram(QStringLiteral(TINTARO_BIN_DIR "/tintaro-cli"));
-    p.setArguments(args);
-    p.setProcessEnvironment(EnvFor(com1));
-    p.start();
+    testsupport::StartCli(p, args, EnvFor(com1));
 }
 
 Outcome RunCli(const QStringList &args, const QString &com1 = {}) {
-    QProcess p;
-    Start(p, args, com1);
-    Outcome o;
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished();
-        return o;
-    }
-    o.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    o.out = p.readAllStandardOutput().toStdString();
-    o.err = p.readAllStandardError().toStdString();
-    return o;
+    return testsupport::RunCli(args, EnvFor(com1));
 }
 
 QByteArray ReadAll(const QString &path) {

@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/cli_process.h"
 #include "support/sim_process.h"
 #include "support/traffic_log.h"
 
@@ -23,11 +24,7 @@ namespace {
 
 using testsupport::SimProcess;
 
-struct Outcome {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
+using Outcome = testsupport::CliOutcome;
 
 class Journal : public ::testing::Test {
 protected:
@@ -41,23 +38,9 @@ protected:
         return e;
     }
     void start(QProcess &p, const QStringList &args, const QString &com1 = "/nonexistent") {
-        p.setProgram(QStringLiteral(TINTARO_BIN_DIR "/tintaro-cli"));
-        p.setArguments(args);
-        p.setProcessEnvironment(env(com1));
-        p.start();
+        testsupport::StartCli(p, args, env(com1));
     }
-    Outcome finish(QProcess &p) {
-        Outcome o;
-        if (!p.waitForFinished(60000)) {
-            p.kill();
-            p.waitForFinished();
-            return o;
-        }
-        o.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        o.out = p.readAllStandardOutput().toStdString();
-        o.err = p.readAllStandardError().toStdString();
-        return o;
-    }
+    Outcome finish(QProcess &p) { return testsupport::FinishCli(p); }
     Outcome run(const QStringList &args, const QString &com1 = "/nonexistent") {
         QProcess p;
         start(p, args, com1);
@@ -125,10 +108,8 @@ TEST_F(Journal, EveryTransferOfTheToolLeavesItsEntryAndEntriesGiveTheirBlocksBac
 
     const std::vector<std::string> lines = entries();
     ASSERT_EQ(lines.size(), 4u);
-    const char *expected[] = {"4,", "read RAM,,verified",
-                              "3,", "read RAM,,verified",
-                              "2,", "write RAM,",
-                              "1,", "read EEPROM,"};
+    const char *expected[] = {"4,", "read RAM,,verified", "3,", "read RAM,,verified",
+                              "2,", "write RAM,",         "1,", "read EEPROM,"};
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(lines[std::size_t(i)].rfind(expected[2 * i], 0), 0u) << lines[std::size_t(i)];
         EXPECT_TRUE(Has(lines[std::size_t(i)], expected[2 * i + 1])) << lines[std::size_t(i)];

@@ -34,6 +34,7 @@
 #include "platform/timer.h"
 #include "platform/ui.h"
 #include "status/status.h"
+#include "support/cli_process.h"
 #include "support/ser2net_process.h"
 #include "support/sim_process.h"
 #include "support/traffic_log.h"
@@ -50,33 +51,11 @@ using testsupport::WaitUntil;
 
 constexpr int kPort = 9; // a layer port number no other test of this program uses
 
-struct Outcome {
-    int code = -1;
-    std::string out, err;
-};
+using Outcome = testsupport::CliOutcome;
 
 // tintaro-cli with TINTARO_COM<n> set as given (the others unset).
 Outcome RunCli(const QStringList &args, const QMap<int, QString> &com = {}) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (int n = 1; n <= 16; ++n)
-        env.remove(QStringLiteral("TINTARO_COM%1").arg(n));
-    for (auto it = com.begin(); it != com.end(); ++it)
-        env.insert(QStringLiteral("TINTARO_COM%1").arg(it.key()), it.value());
-    QProcess p;
-    p.setProgram(QStringLiteral(TINTARO_BIN_DIR "/tintaro-cli"));
-    p.setArguments(args);
-    p.setProcessEnvironment(env);
-    p.start();
-    Outcome o;
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished();
-        return o;
-    }
-    o.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    o.out = p.readAllStandardOutput().toStdString();
-    o.err = p.readAllStandardError().toStdString();
-    return o;
+    return testsupport::RunCli(args, testsupport::CliEnv(com));
 }
 
 std::string Orders(const QString &log) {
