@@ -3,6 +3,7 @@
 //
 // A serial line carried over TCP by a device server, raw or with telnet COM port control.
 #include "platform/private/net_port_device.h"
+#include "platform/private/fd_wait.h"
 
 #include <algorithm>
 #include <atomic>
@@ -43,15 +44,6 @@ constexpr std::size_t kMaxSub = 64;
 double Now() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
-}
-
-short WaitOn(int fd, short events, double seconds) {
-    seconds = std::max(seconds, 0.0);
-    timespec ts{};
-    ts.tv_sec = static_cast<time_t>(seconds);
-    ts.tv_nsec = static_cast<long>((seconds - static_cast<double>(ts.tv_sec)) * 1e9);
-    pollfd p{fd, events, 0};
-    return ::ppoll(&p, 1, &ts, nullptr) > 0 ? p.revents : 0;
 }
 
 bool Accepted(unsigned char opt) {

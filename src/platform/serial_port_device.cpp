@@ -20,6 +20,8 @@
 #include <sys/prctl.h>
 #endif
 #ifdef Q_OS_UNIX
+#include "platform/private/fd_wait.h"
+
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -59,17 +61,6 @@ int MapOpenError(QSerialPort::SerialPortError error) {
 // A hung-up tty (adapter unplugged, the pty's other side closed) reports these, and then every
 // wait on it returns at once.
 constexpr short kGone = POLLHUP | POLLERR | POLLNVAL;
-
-// Waits up to `seconds` for `events` on the descriptor; returns what it saw (0 on time-out).
-// ppoll, because the quiet gap after a reply is shorter than poll's millisecond.
-short WaitOn(int fd, short events, double seconds) {
-    seconds = std::max(seconds, 0.0);
-    timespec ts{};
-    ts.tv_sec = static_cast<time_t>(seconds);
-    ts.tv_nsec = static_cast<long>((seconds - static_cast<double>(ts.tv_sec)) * 1e9);
-    pollfd p{fd, events, 0};
-    return ::ppoll(&p, 1, &ts, nullptr) > 0 ? p.revents : 0;
-}
 #endif
 
 // Whether the port's device went away.
