@@ -17,7 +17,9 @@ int WaitAndRead(int port, int expected, double start, char *buffer, int size, do
     double waited = 0.0;
     bool failed = false;
     do {
-        waiting = WaitInQLen(port, expected);
+        // With something to run meanwhile the first look is a short one (15 ms at most), so that
+        // it runs while the request is still going out rather than when the answer comes.
+        waiting = meanwhile ? GetInQLen(port) : WaitInQLen(port, expected);
         failed = failed || waiting < 0;
         if (meanwhile) {
             meanwhile(); // what arrives meanwhile is pulled by the next look or the quiet wait

@@ -24,8 +24,9 @@ constexpr double kPacingAfterRead = 0.2;
 // waiting, at most `size` bytes, into `buffer`. Returns the count read: `expected` only for a
 // reply of exactly that length; 0 on a port error. `elapsed`, when given, receives the seconds
 // the wait for the expected count took. `meanwhile`, when given, is called once, after the
-// first look at the line: work done there overlaps the wire time, and what arrives during it
-// still counts (bytes after the reply are noise however late the program looks).
+// first look at the line (a short one, 15 ms at most): work done there overlaps the wire time,
+// and what arrives during it still counts (bytes after the reply are noise however late the
+// program looks).
 // `portFailed`, when given, is set when the port reported an error during the wait (its device
 // went away, it is not open), and cleared otherwise.
 int WaitAndRead(int port, int expected, double start, char *buffer, int size,

@@ -71,7 +71,11 @@ int GetInQLen(int port);
 // time apart), the bytes still missing cannot come sooner than the line carries them: it
 // sleeps until all but the last can be there (at most 15 ms) before it looks, so that a reply
 // of n bytes costs a few wake-ups instead of n. The last byte is waited for as GetInQLen does,
-// so that the quiet gap after it starts when it came. Returns as GetInQLen does.
+// so that the quiet gap after it starts when it came. While nothing has arrived since the
+// queue was last empty and the bytes written last can still be going out at the port's baud
+// rate, it waits for the line until they have left instead of 15 ms: no answer to them can come
+// sooner, and a byte that does (an echo, stray bytes) ends the wait at once. Returns as
+// GetInQLen does.
 int WaitInQLen(int port, int count);
 // Waits until no byte has arrived for two character times of the line (start, data, parity and
 // stop bits at the port's baud rate; at 19200 8N1 about 1.04 ms) and returns the bytes waiting,
