@@ -554,6 +554,38 @@ struct Pty {
     std::string name;
 };
 
+// No answer can begin before the request has left the line: the wait for one sleeps that long
+// instead of waking every 15 ms, and a byte that comes sooner (an echo) still ends it.
+TEST(ReplyWait, WhileTheRequestIsGoingOutTheWaitSleepsAndAByteEndsIt) {
+    Pty pty;
+    ASSERT_FALSE(pty.name.empty());
+    const std::string request(184, 'q');
+    const auto ask = [&](long baud) {
+        EXPECT_EQ(OpenComConfig(kPtyPort, pty.name.c_str(), baud, 0, 8, 1, 1024, 1024), 0);
+        EXPECT_EQ(ComWrt(kPtyPort, request.data(), int(request.size())), 184);
+        return Clock::now();
+    };
+
+    // 184 bytes at 19200 baud: 95.8 ms on the line, and nothing comes.
+    const Clock::time_point asked = ask(19200);
+    EXPECT_EQ(WaitInQLen(kPtyPort, 14), 0);
+    EXPECT_GE(SecondsSince(asked), 184 * 10.0 / 19200.0);
+    CloseCom(kPtyPort);
+    pty.heard(184, 2000);
+
+    // At 300 baud the request takes 6.1 s; the line echoes its first byte meanwhile.
+    ask(300);
+    const Clock::time_point looked = Clock::now();
+    std::thread echo([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        EXPECT_EQ(::write(pty.master, "q", 1), 1);
+    });
+    EXPECT_EQ(WaitInQLen(kPtyPort, 14), 1);
+    EXPECT_LT(SecondsSince(looked), 3.0) << "the echo ended the wait";
+    echo.join();
+    CloseCom(kPtyPort);
+}
+
 TEST(Replug, APtyThatIsGoneIsNotTakenUpWhenAnotherGetsItsNumber) {
     // A simulator that dies leaves its link naming its pty; the system gives that number to the
     // next pty anyone opens (another simulator, a terminal). The layer must not write requests
