@@ -661,7 +661,10 @@ void TintaroStripChart::rebuildTraces() {
         t.graph = new TraceGraph(xAxis, right ? yAxis2 : yAxis);
         t.graph->setName(t.name);
         const TraceLook look = lookFor(t.name, i);
-        t.graph->setPen(QPen(look.color, look.style == Qt::SolidLine ? 1.5 : 1.2, look.style));
+        // Dashed lines one pixel wide: the raster engine draws such dashes in one pass, while a
+        // wider dashed line is stroked into an outline per dash and filled, which cost some
+        // 1.3 ms a record for the two limit lines of the INT view.
+        t.graph->setPen(QPen(look.color, look.style == Qt::SolidLine ? 1.5 : 1.0, look.style));
         t.graph->setLineStyle(QCPGraph::lsLine);
         if (right)
             yAxis2->setTickLabelColor(look.color);

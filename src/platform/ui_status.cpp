@@ -60,8 +60,10 @@ protected:
         QFrame::paintEvent(event); // the frame, without QLabel's own text
         QPainter painter(this);
         const QRect r = contentsRect().adjusted(indent(), 0, -indent(), 0);
+        // A text known to fit is drawn as it is: eliding shapes it once more.
         painter.drawText(r, Qt::AlignLeft | Qt::AlignVCenter,
-                         fontMetrics().elidedText(full_, elide_, r.width()));
+                         width_ <= r.width() ? full_
+                                             : fontMetrics().elidedText(full_, elide_, r.width()));
     }
     QSize sizeHint() const override {
         const int frame = 2 * (frameWidth() + margin() + indent());
