@@ -608,9 +608,9 @@ public:
 
 protected:
     // A solid trace wider than a pixel is drawn on the screen as two one-pixel lines half a
-    // pixel apart: that looks like the wide line, and the raster engine draws thin lines in one
-    // pass, while a wide one is rasterized as an outline, segment by segment, at some four
-    // times the cost (0.6 ms a record for each trace of the strip chart).
+    // pixel apart: that looks much like the wide line, and the raster engine draws thin lines
+    // in one pass, while a wide one is rasterized as an outline, segment by segment, at about
+    // three times the cost.
     void drawLinePlot(QCPPainter *painter, const QVector<QPointF> &lines) const override {
         const QPen pen = painter->pen();
         if (pen.style() != Qt::SolidLine || pen.widthF() <= 1.0 ||

@@ -490,12 +490,12 @@ int WaitInQLen(int port, int count) {
         p->device->nextByteIn() < 0)
         Sleep(std::min(double(std::size_t(count) - 1 - have) * p->charSeconds, kLineWaitSeconds));
     // Nothing yet while the request is still going out: the answer cannot start before it has
-    // left, so the look may wait that long (a request of 184 bytes takes 96 ms at 19200 baud)
-    // instead of waking every 15 ms. Whatever comes sooner (an echo, stray bytes) still ends
-    // the wait at once.
+    // left, so the look may wait that long (a request of 184 bytes takes 96 ms at 19200 baud),
+    // never longer than the port's time-out, instead of waking every 15 ms. Whatever comes
+    // sooner (an echo, stray bytes) still ends the wait at once.
     double wait = kLineWaitSeconds;
     if (p->arrived == 0 && p->queue.empty())
-        wait = std::max(wait, Seconds(p->sentBy - Clock::now()));
+        wait = std::max(wait, std::min(Seconds(p->sentBy - Clock::now()), p->timeoutSeconds));
     const int n = LookAtLine(*p, wait);
     return n < 0 ? Logged(n, "WaitInQLen(%d, %d)", port, count) : n;
 }

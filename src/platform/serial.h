@@ -73,9 +73,9 @@ int GetInQLen(int port);
 // of n bytes costs a few wake-ups instead of n. The last byte is waited for as GetInQLen does,
 // so that the quiet gap after it starts when it came. While nothing has arrived since the
 // queue was last empty and the bytes written last can still be going out at the port's baud
-// rate, it waits for the line until they have left instead of 15 ms: no answer to them can come
-// sooner, and a byte that does (an echo, stray bytes) ends the wait at once. Returns as
-// GetInQLen does.
+// rate, it waits for the line until they have left (at most the port's time-out) instead of
+// 15 ms: no answer to them can come sooner, and a byte that does (an echo, stray bytes) ends the
+// wait at once. Returns as GetInQLen does.
 int WaitInQLen(int port, int count);
 // Waits until no byte has arrived for two character times of the line (start, data, parity and
 // stop bits at the port's baud rate; at 19200 8N1 about 1.04 ms) and returns the bytes waiting,
